@@ -1,0 +1,58 @@
+// CString: a byte string in the process's ANSI code page. Lengths count bytes; every scan
+// steps over whole characters, so the trail byte of a double-byte character is never taken for
+// a character of its own.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CString {
+public:
+    CString() : m_buf(1, '\0') {}
+    CString(LPCSTR psz) : m_buf(psz ? psz : "", psz ? strlen(psz) + 1 : 1) {}
+    CString(LPCSTR pch, int nLength) : m_buf(pch, nLength) { m_buf.push_back('\0'); }
+
+    int GetLength() const { return static_cast<int>(m_buf.size()) - 1; }
+    bool IsEmpty() const { return GetLength() == 0; }
+    void Empty() { m_buf.assign(1, '\0'); }
+    operator LPCSTR() const { return m_buf.c_str(); }
+    char operator[](int nIndex) const { return m_buf[nIndex]; }
+
+    CString& operator+=(LPCSTR psz);
+    CString& operator+=(const CString& str);
+    friend CString operator+(const CString& a, LPCSTR b) { return CString(a) += b; }
+
+    // Multibyte-aware comparison (_mbscmp): zero when equal.
+    int Compare(LPCSTR psz) const;
+    bool operator==(LPCSTR psz) const { return Compare(psz) == 0; }
+    bool operator!=(LPCSTR psz) const { return Compare(psz) != 0; }
+
+    CString Left(int nCount) const;
+    CString Mid(int nFirst) const;
+    CString Mid(int nFirst, int nCount) const;
+
+    // Byte offset of the last character equal to ch, or -1.
+    int ReverseFind(char ch) const;
+    // Upper-cases the single-byte letters a to z; double-byte characters are kept whole.
+    void MakeUpper();
+    void TrimLeft();
+    void TrimRight();
+
+    BOOL LoadString(UINT nID);
+
+    // Writable buffer of at least nMinLength bytes plus the terminator; ReleaseBuffer takes
+    // the new length from the first NUL.
+    LPSTR GetBuffer(int nMinLength);
+    void ReleaseBuffer();
+
+private:
+    // Always holds the text followed by one NUL of its own, and std::string adds another. A
+    // string ending in a lone lead byte therefore stays terminated even for a C-runtime scan
+    // that steps over two bytes at once.
+    std::string m_buf;
+};
+
+// Byte length of the character at p, never reaching beyond end: 2 for a lead byte that has its
+// trail byte, else 1.
+int AfxCharLength(const char* p, const char* end);

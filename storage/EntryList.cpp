@@ -1,0 +1,65 @@
+#include "storage/EntryList.h"
+
+#include "framework/WinApp.h"
+#include "storage/KillBit.h"
+
+#include <stdlib.h>
+
+namespace {
+
+const char kSection[] = "Setting";
+
+CString PositionKey(char chLetter, int nIndex) {
+    char digits[16];
+    _itoa(nIndex, digits, 10);
+    char key[2] = {chLetter, '\0'};
+    return CString(key) + digits;
+}
+
+} // namespace
+
+void EntryList::NormalizeClsid(CString& strClsid) {
+    strClsid.TrimLeft();
+    strClsid.TrimRight();
+    strClsid.MakeUpper();
+}
+
+void EntryList::Load(IEntrySink& sink) {
+    CWinApp* pApp = AfxGetApp();
+    pApp->LoadProfile();
+    for (int i = 0;; ++i) {
+        Entry entry;
+        entry.strName = pApp->GetProfileString(kSection, PositionKey('N', i), "");
+        if (entry.strName.IsEmpty())
+            return;
+        entry.strClsid = pApp->GetProfileString(kSection, PositionKey('S', i), "");
+        if (entry.strClsid.IsEmpty())
+            return;
+        NormalizeClsid(entry.strClsid);
+        entry.bBlocked = IsBlocked(KillBitKeyPath(entry.strClsid));
+        sink.AddEntry(entry);
+    }
+}
+
+SaveResult EntryList::Save(const IEntrySource& source) {
+    CWinApp* pApp = AfxGetApp();
+    SaveResult result = {true, 0};
+    // Re-read first, so that sections written by anyone else since the load survive. A file
+    // that exists but cannot be read is not overwritten: its other sections would be lost.
+    if (!pApp->LoadProfile())
+        result.bListFileSaved = false;
+
+    const int nCount = source.GetEntryCount();
+    pApp->WriteProfileString(kSection, NULL, "");
+    for (int i = 0; i < nCount; ++i) {
+        Entry entry = source.GetEntry(i);
+        if (!pApp->WriteProfileString(kSection, PositionKey('N', i), entry.strName) ||
+            !pApp->WriteProfileString(kSection, PositionKey('S', i), entry.strClsid))
+            result.bListFileSaved = false;
+        if (!SetBlocked(KillBitKeyPath(entry.strClsid), entry.bBlocked))
+            ++result.nRegistryFailures;
+    }
+    if (result.bListFileSaved && !pApp->SaveProfile())
+        result.bListFileSaved = false;
+    return result;
+}

@@ -1,0 +1,52 @@
+// The block list in the list file: section "Setting", keys N<i> (name) and S<i> (CLSID text)
+// for positions 0, 1, 2, ... without gaps. The blocked flags live in the registry only.
+#pragma once
+
+#include "framework/String.h"
+
+struct Entry {
+    CString strName;  // as the user typed it
+    CString strClsid; // trimmed and upper-cased, without braces
+    bool bBlocked;    // the row's check box
+};
+
+// Where Load puts the entries, in order, as it reads them.
+class IEntrySink {
+public:
+    virtual void AddEntry(const Entry& entry) = 0;
+
+protected:
+    ~IEntrySink() {}
+};
+
+// Where Save takes the entries from, in display order.
+class IEntrySource {
+public:
+    virtual int GetEntryCount() const = 0;
+    virtual Entry GetEntry(int nIndex) const = 0;
+
+protected:
+    ~IEntrySource() {}
+};
+
+struct SaveResult {
+    bool bListFileSaved;
+    int nRegistryFailures; // entries whose flags could not be written
+    bool Succeeded() const { return bListFileSaved && nRegistryFailures == 0; }
+};
+
+namespace EntryList {
+
+// Trims blanks from both ends and upper-cases the letters: the one form a CLSID is held in.
+void NormalizeClsid(CString& strClsid);
+
+// Reads the list file of the application object and each entry's blocked state from the
+// registry. Stops at the first position whose name or CLSID is missing or empty.
+void Load(IEntrySink& sink);
+
+// Replaces the list in the list file (every other section and line is kept) and writes each
+// entry's blocked state to the registry. Every write is attempted; the result tells which
+// failed. A list file that fails to save keeps its old contents.
+SaveResult Save(const IEntrySource& source);
+
+} // namespace EntryList

@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine in the project's prefix; used by ctest as the emulator.
+set -euo pipefail
+. "$(dirname "$0")/wine-env.sh"
+quellbox_prefix
+exec wine "$@"

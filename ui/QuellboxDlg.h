@@ -1,0 +1,34 @@
+// The main dialog: the block list, one row per entry, and the commands that edit it. The
+// rows are the only copy of the list in memory: column 0 the name, column 1 the CLSID text,
+// the check box the blocked flag.
+#pragma once
+
+#include "framework/Dialog.h"
+#include "framework/ListCtrl.h"
+
+class CQuellboxDlg : public CDialog {
+public:
+    explicit CQuellboxDlg(CWnd* pParent = NULL);
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+
+    void OnPaint();
+    HCURSOR OnQueryDragIcon() { return m_hIcon; }
+    void OnNew();
+    void OnEdit();
+    void OnDelete();
+    void OnDblclkList(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnDeltaposSpin(NMHDR* pNMHDR, LRESULT* pResult);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    BOOL IsClsidListed(LPCSTR pszClsid);
+    int GetSelectedRow() const { return m_list.GetNextItem(-1, LVNI_SELECTED); }
+
+    CListCtrl m_list;
+    HICON m_hIcon;
+};

@@ -1,0 +1,28 @@
+// Resource ids of the program: dialogs, their controls, the string table and the icon.
+#pragma once
+
+#define IDR_MAINFRAME 128
+
+#define IDD_MAIN 102
+#define IDD_INPUT 129
+
+#define IDC_NEW 3
+#define IDC_EDIT 4
+#define IDC_DELETE 5
+#define IDC_LIST 1000
+#define IDC_INFO 1004
+#define IDC_NAME 1005
+#define IDC_CLSID 1006
+#define IDC_SPIN 1006
+
+#define IDS_INFO 7
+#define IDS_COL_NAME 8
+#define IDS_COL_CLSID 9
+#define IDS_NAME_EMPTY 10
+#define IDS_CLSID_LENGTH 11
+#define IDS_CLSID_FORMAT 12
+#define IDS_CLSID_EXISTS 13
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
