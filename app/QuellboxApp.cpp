@@ -5,7 +5,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+// The tests link this file with an application object of their own.
+#ifndef QUELLBOX_NO_APP_OBJECT
 CQuellboxApp theApp;
+#endif
 
 BEGIN_MESSAGE_MAP(CQuellboxApp, CWinApp)
 ON_COMMAND(ID_HELP, OnHelp)

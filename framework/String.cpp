@@ -27,9 +27,9 @@ CString& CString::operator+=(const CString& str) {
     return *this;
 }
 
-int CString::Compare(LPCSTR psz) const {
+int CString::Compare(const CString& str) const {
     return _mbscmp(reinterpret_cast<const unsigned char*>(m_buf.c_str()),
-                   reinterpret_cast<const unsigned char*>(psz ? psz : ""));
+                   reinterpret_cast<const unsigned char*>(str.m_buf.c_str()));
 }
 
 CString CString::Left(int nCount) const {

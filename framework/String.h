@@ -23,10 +23,9 @@ public:
     CString& operator+=(const CString& str);
     friend CString operator+(const CString& a, LPCSTR b) { return CString(a) += b; }
 
-    // Multibyte-aware comparison (_mbscmp): zero when equal.
-    int Compare(LPCSTR psz) const;
-    bool operator==(LPCSTR psz) const { return Compare(psz) == 0; }
-    bool operator!=(LPCSTR psz) const { return Compare(psz) != 0; }
+    // Multibyte-aware comparison (_mbscmp): zero when equal. Both sides are CStrings, so
+    // both carry the spare terminator that keeps the scan in bounds.
+    int Compare(const CString& str) const;
 
     CString Left(int nCount) const;
     CString Mid(int nFirst) const;

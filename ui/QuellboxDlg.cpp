@@ -102,9 +102,9 @@ void CQuellboxDlg::OnPaint() {
     dc.DrawIcon(x, y, m_hIcon);
 }
 
-BOOL CQuellboxDlg::IsClsidListed(LPCSTR pszClsid) {
+BOOL CQuellboxDlg::IsClsidListed(const CString& strClsid) {
     for (int i = 0; i < m_list.GetItemCount(); ++i) {
-        if (m_list.GetItemText(i, 1).Compare(pszClsid) == 0)
+        if (m_list.GetItemText(i, 1).Compare(strClsid) == 0)
             return TRUE;
     }
     return FALSE;

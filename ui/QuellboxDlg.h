@@ -26,7 +26,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    BOOL IsClsidListed(LPCSTR pszClsid);
+    BOOL IsClsidListed(const CString& strClsid);
     int GetSelectedRow() const { return m_list.GetNextItem(-1, LVNI_SELECTED); }
 
     CListCtrl m_list;

@@ -1,0 +1,424 @@
+#include "framework/ProfileFile.h"
+
+#include <cstring>
+
+namespace {
+
+typedef std::unordered_map<std::string, size_t> KeyIndex;
+
+// A bigger file is no settings file, and it would not fit twice into a 32-bit address space.
+const LONGLONG kMaxFileSize = 256 * 1024 * 1024;
+// ReadFile and WriteFile take a DWORD count; smaller pieces keep every call well inside it.
+const size_t kChunk = 1 << 20;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// No code page has a lead byte below 0x80, and these files are mostly ASCII: the run-time's
+// lead-byte test is left to the bytes that need it.
+inline int CharLength(const char* p, const char* end) {
+    return static_cast<unsigned char>(*p) < 0x80 ? 1 : AfxCharLength(p, end);
+}
+
+// Strips the blanks at both ends; *pLast gets the start of the last character left, or end.
+// Forwards, since only that knows where characters start; no lead byte is a blank.
+void Trim(const char*& begin, const char*& end, const char** pLast = NULL) {
+    while (begin < end && IsBlank(*begin))
+        ++begin;
+    const char* keep = begin;
+    const char* last = end;
+    for (const char* p = begin; p < end;) {
+        int n = CharLength(p, end);
+        if (n != 1 || !IsBlank(*p)) {
+            last = p;
+            keep = p + n;
+        }
+        p += n;
+    }
+    end = keep;
+    if (pLast)
+        *pLast = last;
+}
+
+// The first ch at a character start, or end. ch is ASCII, so it is never a lead byte; stepping
+// keeps it from being matched against a trail byte.
+const char* Find(const char* p, const char* end, char ch) {
+    for (; p < end; p += CharLength(p, end)) {
+        if (*p == ch)
+            break;
+    }
+    return p;
+}
+
+// Only the single-byte letters fold: a trail byte with a letter's code is part of another
+// character.
+std::string Fold(const char* begin, const char* end) {
+    std::string folded(begin, end);
+    const char* base = folded.data();
+    const char* stop = base + folded.size();
+    for (const char* p = base; p < stop;) {
+        int n = CharLength(p, stop);
+        if (n == 1 && *p >= 'a' && *p <= 'z')
+            folded[p - base] = static_cast<char>(*p - 'a' + 'A');
+        p += n;
+    }
+    return folded;
+}
+
+std::string FoldName(LPCSTR psz) {
+    const char* begin = psz;
+    const char* end = psz + strlen(psz);
+    Trim(begin, end);
+    return Fold(begin, end);
+}
+
+const char* ContentEnd(const std::string& line) {
+    const char* end = line.data() + line.size();
+    while (end > line.data() && IsLineEnd(end[-1]))
+        --end;
+    return end;
+}
+
+bool HasLineEnd(const std::string& line) { return !line.empty() && IsLineEnd(line.back()); }
+
+void EnsureLineEnd(std::string& line) {
+    if (!HasLineEnd(line))
+        line += "\r\n";
+}
+
+// The name of a "[name]" line.
+bool ParseHeader(const std::string& line, const char*& name, const char*& nameEnd) {
+    const char* p = line.data();
+    const char* end = ContentEnd(line);
+    while (p < end && IsBlank(*p))
+        ++p;
+    if (p == end || *p != '[')
+        return false;
+    const char* close = Find(p + 1, end, ']');
+    if (close == end)
+        return false;
+    name = p + 1;
+    nameEnd = close;
+    Trim(name, nameEnd);
+    return true;
+}
+
+struct KeyLine {
+    const char* key;
+    const char* keyEnd;
+    const char* value;
+    const char* valueEnd;
+};
+
+bool ParseKeyLine(const std::string& line, KeyLine& kl) {
+    const char* p = line.data();
+    const char* end = ContentEnd(line);
+    while (p < end && IsBlank(*p))
+        ++p;
+    // Lines that reach here starting with '[' are headers without their ']'.
+    if (p == end || *p == ';' || *p == '[')
+        return false;
+    const char* eq = Find(p, end, '=');
+    if (eq == end)
+        return false;
+    kl.key = p;
+    kl.keyEnd = eq;
+    Trim(kl.key, kl.keyEnd);
+    if (kl.key == kl.keyEnd)
+        return false;
+    kl.value = eq + 1;
+    kl.valueEnd = end;
+    const char* last;
+    Trim(kl.value, kl.valueEnd, &last);
+    if (kl.valueEnd - kl.value >= 2 && (*kl.value == '"' || *kl.value == '\'') &&
+        last == kl.valueEnd - 1 && *last == *kl.value) {
+        ++kl.value;
+        --kl.valueEnd;
+    }
+    return true;
+}
+
+void IndexLine(const std::string& line, size_t index, KeyIndex& keys) {
+    KeyLine kl;
+    if (ParseKeyLine(line, kl))
+        keys.emplace(Fold(kl.key, kl.keyEnd), index); // emplace keeps the first
+}
+
+// "key=value\r\n". Quotes make a value that reading would change (blanks at its ends, or a
+// quoted look of its own) come back byte for byte.
+std::string KeyLineOf(LPCSTR pszKey, LPCSTR pszValue) {
+    size_t keyLength = strlen(pszKey);
+    const char* begin = pszValue;
+    const char* end = pszValue + strlen(pszValue);
+    const char* trimmed = begin;
+    const char* trimmedEnd = end;
+    const char* last;
+    Trim(trimmed, trimmedEnd, &last);
+    bool quoted =
+        end - begin >= 2 && (*begin == '"' || *begin == '\'') && last == end - 1 && *last == *begin;
+    bool wrap = trimmed != begin || trimmedEnd != end || quoted;
+    std::string line;
+    line.reserve(keyLength + (end - begin) + 5);
+    line.append(pszKey, keyLength).append(1, '=');
+    if (wrap)
+        line.append(1, '"');
+    line.append(begin, end);
+    if (wrap)
+        line.append(1, '"');
+    return line.append("\r\n");
+}
+
+bool HasLineBreak(LPCSTR psz) { return strpbrk(psz, "\r\n") != NULL; }
+
+// A key that reads back as itself: neither a comment, nor a broken header, nor cut at '='.
+bool IsStorableKey(LPCSTR psz) {
+    if (HasLineBreak(psz))
+        return false;
+    const char* begin = psz;
+    const char* end = psz + strlen(psz);
+    Trim(begin, end);
+    return begin < end && *begin != ';' && *begin != '[' && Find(begin, end, '=') == end;
+}
+
+bool IsStorableSection(LPCSTR psz) {
+    const char* end = psz + strlen(psz);
+    return !HasLineBreak(psz) && Find(psz, end, ']') == end;
+}
+
+// Up to and including the last separator; a trail byte 0x5C is no backslash.
+std::string DirectoryOf(LPCSTR pszPath) {
+    const char* end = pszPath + strlen(pszPath);
+    const char* cut = NULL;
+    for (const char* p = pszPath; p < end; p += CharLength(p, end)) {
+        if (*p == '\\' || *p == '/')
+            cut = p + 1;
+    }
+    return cut ? std::string(pszPath, cut) : std::string(".");
+}
+
+} // namespace
+
+bool CProfileFile::Read(LPCSTR pszPath) {
+    Parse(NULL, 0);
+    if (!pszPath)
+        return false;
+    HANDLE h =
+        CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    std::string data;
+    LARGE_INTEGER size;
+    bool ok =
+        GetFileSizeEx(h, &size) != FALSE && size.QuadPart >= 0 && size.QuadPart <= kMaxFileSize;
+    if (ok) {
+        data.resize(static_cast<size_t>(size.QuadPart));
+        size_t done = 0;
+        while (done < data.size()) {
+            DWORD want =
+                static_cast<DWORD>(data.size() - done < kChunk ? data.size() - done : kChunk);
+            DWORD got = 0;
+            if (!ReadFile(h, &data[done], want, &got, NULL)) {
+                ok = false;
+                break;
+            }
+            if (got == 0) // the file shrank since its size was taken
+                break;
+            done += got;
+        }
+        data.resize(done);
+    }
+    CloseHandle(h);
+    if (!ok)
+        return false;
+    Parse(data.data(), data.size());
+    return true;
+}
+
+bool CProfileFile::Write(LPCSTR pszPath) const {
+    if (!pszPath || !*pszPath)
+        return false;
+    char tmp[MAX_PATH];
+    if (!GetTempFileNameA(DirectoryOf(pszPath).c_str(), "qbx", 0, tmp))
+        return false;
+    std::string data = Serialize();
+    HANDLE h = CreateFileA(tmp, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    bool ok = h != INVALID_HANDLE_VALUE;
+    if (ok) {
+        for (size_t done = 0; ok && done < data.size();) {
+            DWORD want =
+                static_cast<DWORD>(data.size() - done < kChunk ? data.size() - done : kChunk);
+            DWORD written = 0;
+            ok = WriteFile(h, data.data() + done, want, &written, NULL) != FALSE && written == want;
+            done += written;
+        }
+        ok = ok && FlushFileBuffers(h) != FALSE;
+        ok = CloseHandle(h) != FALSE && ok;
+    }
+    ok = ok &&
+         MoveFileExA(tmp, pszPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    if (!ok)
+        DeleteFileA(tmp);
+    return ok;
+}
+
+void CProfileFile::Parse(const char* pData, size_t nSize) {
+    m_prefix.clear();
+    m_preamble.clear();
+    m_sections.clear();
+    const char* p = pData;
+    const char* end = pData + nSize;
+    if (nSize >= 3 && memcmp(p, "\xEF\xBB\xBF", 3) == 0) {
+        m_prefix.assign(p, 3);
+        p += 3;
+    }
+    while (p < end) {
+        const char* next = p;
+        while (next < end && !IsLineEnd(*next))
+            ++next;
+        if (next < end)
+            next += (*next == '\r' && next + 1 < end && next[1] == '\n') ? 2 : 1;
+        std::string line(p, next);
+        p = next;
+        const char* name;
+        const char* nameEnd;
+        if (ParseHeader(line, name, nameEnd)) {
+            Section section;
+            section.name = Fold(name, nameEnd);
+            section.header = std::move(line);
+            m_sections.push_back(std::move(section));
+        } else if (m_sections.empty()) {
+            m_preamble.push_back(std::move(line));
+        } else {
+            // Later sections of the same name are indexed too: they come forward when the
+            // first one is removed.
+            Section& section = m_sections.back();
+            section.lines.push_back(std::move(line));
+            IndexLine(section.lines.back(), section.lines.size() - 1, section.keys);
+        }
+    }
+}
+
+std::string CProfileFile::Serialize() const {
+    size_t total = m_prefix.size();
+    for (const std::string& line : m_preamble)
+        total += line.size();
+    for (const Section& section : m_sections) {
+        total += section.header.size() + 2;
+        for (const std::string& line : section.lines)
+            total += line.size();
+    }
+    std::string out;
+    out.reserve(total + 2);
+    out += m_prefix;
+    // Only the file's last line may lack its line end; once edits put anything after it, it
+    // needs one.
+    bool open = false;
+    auto put = [&out, &open](const std::string& line) {
+        if (open)
+            out += "\r\n";
+        out += line;
+        open = !HasLineEnd(line);
+    };
+    for (const std::string& line : m_preamble)
+        put(line);
+    for (const Section& section : m_sections) {
+        if (section.removed)
+            continue;
+        put(section.header);
+        for (const std::string& line : section.lines)
+            put(line);
+    }
+    return out;
+}
+
+CString CProfileFile::GetString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszDefault) const {
+    if (pszSection && pszKey) {
+        if (const Section* section = FindSection(FoldName(pszSection))) {
+            KeyIndex::const_iterator it = section->keys.find(FoldName(pszKey));
+            KeyLine kl;
+            if (it != section->keys.end() && ParseKeyLine(section->lines[it->second], kl)) {
+                const void* nul = memchr(kl.value, '\0', kl.valueEnd - kl.value);
+                const char* end = nul ? static_cast<const char*>(nul) : kl.valueEnd;
+                return CString(kl.value, static_cast<int>(end - kl.value));
+            }
+        }
+    }
+    return CString(pszDefault);
+}
+
+bool CProfileFile::WriteString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue) {
+    if (!pszSection)
+        return false;
+    std::string name = FoldName(pszSection);
+    Section* section = FindSection(name, false);
+    if (!pszKey) {
+        // The header stays so that the section, written again, returns to its place.
+        if (section) {
+            section->removed = true;
+            section->lines.clear();
+            section->keys.clear();
+        }
+        return true;
+    }
+    std::string key = FoldName(pszKey);
+    if (!pszValue) {
+        if (!section)
+            return true;
+        KeyIndex::iterator it = section->keys.find(key);
+        if (it != section->keys.end()) {
+            // Every later line moves up by one; removals are rare enough to index anew.
+            section->lines.erase(section->lines.begin() + it->second);
+            section->keys.clear();
+            for (size_t i = 0; i < section->lines.size(); ++i)
+                IndexLine(section->lines[i], i, section->keys);
+        }
+        return true;
+    }
+    if (!IsStorableKey(pszKey) || HasLineBreak(pszValue))
+        return false;
+    if (!section) {
+        if (!IsStorableSection(pszSection))
+            return false;
+        section = FindSection(name, true);
+        if (section) {
+            section->removed = false;
+        } else {
+            Section added;
+            added.header = std::string("[") + pszSection + "]\r\n";
+            added.name = name;
+            m_sections.push_back(std::move(added));
+            section = &m_sections.back();
+        }
+    }
+    std::string line = KeyLineOf(pszKey, pszValue);
+    KeyIndex::iterator it = section->keys.find(key);
+    if (it != section->keys.end()) {
+        section->lines[it->second] = std::move(line);
+    } else {
+        EnsureLineEnd(section->lines.empty() ? section->header : section->lines.back());
+        section->lines.push_back(std::move(line));
+        section->keys.emplace(std::move(key), section->lines.size() - 1);
+    }
+    return true;
+}
+
+CProfileFile::Section* CProfileFile::FindSection(const std::string& foldedName,
+                                                 bool includeRemoved) {
+    for (Section& section : m_sections) {
+        if (section.name == foldedName && (includeRemoved || !section.removed))
+            return &section;
+    }
+    return NULL;
+}
+
+const CProfileFile::Section* CProfileFile::FindSection(const std::string& foldedName) const {
+    for (const Section& section : m_sections) {
+        if (section.name == foldedName && !section.removed)
+            return &section;
+    }
+    return NULL;
+}

@@ -1,0 +1,193 @@
+#include "storage/EntryList.h"
+#include "storage/KillBit.h"
+#include "storage/StorageTestSupport.h"
+
+#include "framework/WinApp.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+namespace {
+
+const char kA[] = "5E5E0001-0000-0000-0000-00000000000A";
+const char kB[] = "5E5E0001-0000-0000-0000-00000000000B";
+const char kC[] = "5E5E0001-0000-0000-0000-00000000000C";
+
+class Entries : public IEntrySink, public IEntrySource {
+public:
+    void AddEntry(const Entry& entry) override { rows.push_back(entry); }
+    int GetEntryCount() const override { return static_cast<int>(rows.size()); }
+    Entry GetEntry(int nIndex) const override { return rows[nIndex]; }
+
+    void Add(const char* name, const char* clsid, bool blocked) {
+        Entry e;
+        e.strName = name;
+        e.strClsid = clsid;
+        e.bBlocked = blocked;
+        rows.push_back(e);
+    }
+
+    std::vector<Entry> rows;
+};
+
+class EntryListFile : public testing::Test {
+protected:
+    EntryListFile() { UseListFile(dir.Path("Quellbox.ini")); }
+    ~EntryListFile() override {
+        for (const char* clsid : {kA, kB, kC})
+            DeleteCompatKey(clsid);
+    }
+
+    void UseListFile(const std::string& path) {
+        free(const_cast<char*>(app.m_pszProfileName));
+        app.m_pszProfileName = _strdup(path.c_str());
+        listFile = path;
+    }
+    Entries Load() {
+        Entries entries;
+        EntryList::Load(entries);
+        return entries;
+    }
+
+    ScratchDir dir;
+    CWinApp app;
+    std::string listFile;
+};
+
+} // namespace
+
+TEST_F(EntryListFile, LoadingStopsAtTheFirstGapAndTheSaveDropsWhatFollows) {
+    WriteFileBytes(listFile, "[Setting]\r\nN0=zero\r\nS0=" + std::string(kA) +
+                                 "\r\nN2=two\r\nS2=" + kB + "\r\n");
+    Entries entries = Load();
+    ASSERT_EQ(1u, entries.rows.size());
+    EXPECT_STREQ("zero", entries.rows[0].strName);
+
+    ASSERT_TRUE(EntryList::Save(entries).Succeeded());
+    EXPECT_EQ("[Setting]\r\nN0=zero\r\nS0=" + std::string(kA) + "\r\n", ReadFileBytes(listFile));
+}
+
+TEST_F(EntryListFile, AnEmptyClsidEndsTheList) {
+    WriteFileBytes(listFile,
+                   "[Setting]\nN0=a\nS0=1\nN1=b\nS1=2\nN2=c\nS2=3\nN3=d\nS3=\nN4=e\nS4=5\n");
+    EXPECT_EQ(3u, Load().rows.size());
+}
+
+TEST_F(EntryListFile, ClsidsAreTrimmedAndUpperCasedButNotValidated) {
+    SetFlags(kA, 0x400);
+    WriteFileBytes(listFile, std::string("[setting]\r\nn0=lower\r\ns0=") +
+                                 "5e5e0001-0000-0000-0000-00000000000a\r\n"
+                                 "N1= Braced \r\nS1=  {" +
+                                 kA + "}  \r\n");
+    Entries entries = Load();
+    ASSERT_EQ(2u, entries.rows.size());
+    EXPECT_STREQ(kA, entries.rows[0].strClsid);
+    EXPECT_TRUE(entries.rows[0].bBlocked);
+    // The braces stay, so the key path has them twice and the entry reads as not blocked.
+    EXPECT_STREQ((std::string("{") + kA + "}").c_str(), entries.rows[1].strClsid);
+    EXPECT_FALSE(entries.rows[1].bBlocked);
+
+    ASSERT_TRUE(EntryList::Save(entries).Succeeded());
+    Entries again = Load();
+    EXPECT_STREQ(kA, again.rows[0].strClsid);
+}
+
+TEST_F(EntryListFile, SaveKeepsOtherSectionsAndCommentsByteForByte) {
+    const std::string before = "; list of controls\n[Other]\nkey = value ; not a comment\n\n";
+    const std::string after = "[Z]\r\nx=\"y\"\r\n;tail";
+    WriteFileBytes(listFile, before + "[Setting]\r\nN0=old\r\nS0=" + kA + "\r\n" + after);
+    Entries entries;
+    entries.Add("new", kB, false);
+    entries.Add("second", kC, true);
+    ASSERT_TRUE(EntryList::Save(entries).Succeeded());
+    EXPECT_EQ(before + "[Setting]\r\nN0=new\r\nS0=" + kB + "\r\nN1=second\r\nS1=" + kC + "\r\n" +
+                  after,
+              ReadFileBytes(listFile));
+}
+
+TEST_F(EntryListFile, AnEmptyListRemovesTheSection) {
+    WriteFileBytes(listFile,
+                   "[Setting]\r\nN0=a\r\nS0=" + std::string(kA) + "\r\n[Other]\r\nk=v\r\n");
+    SetFlags(kA, 0x400);
+    ASSERT_TRUE(EntryList::Save(Entries()).Succeeded());
+    EXPECT_EQ("[Other]\r\nk=v\r\n", ReadFileBytes(listFile));
+    // A removed row's control stays blocked.
+    EXPECT_EQ(0x400u, ReadRegDword(HKEY_LOCAL_MACHINE, KillBitKeyPath(kA), "Compatibility Flags"));
+}
+
+TEST_F(EntryListFile, AwkwardNamesRoundTripExactly) {
+    const char* const names[] = {" leading",   "trailing ",
+                                 "\"quoted\"", "'single'",
+                                 "a=b",        ";not a comment",
+                                 "[bracket]",  "\xC3\xFB\xD7\xD6\x81\x5C",
+                                 "\"",         "  "};
+    Entries entries;
+    for (const char* name : names)
+        entries.Add(name, kA, false);
+    ASSERT_TRUE(EntryList::Save(entries).Succeeded());
+    Entries loaded = Load();
+    ASSERT_EQ(entries.rows.size(), loaded.rows.size());
+    for (size_t i = 0; i < loaded.rows.size(); ++i)
+        EXPECT_STREQ(names[i], loaded.rows[i].strName) << i;
+}
+
+TEST_F(EntryListFile, SaveWritesEveryRowsFlagInDisplayOrder) {
+    SetFlags(kA, 0x401);
+    Entries entries;
+    entries.Add("a", kA, false);
+    entries.Add("b", kB, true);
+    // The later row for the same CLSID decides.
+    entries.Add("c", kC, true);
+    entries.Add("c again", kC, false);
+    ASSERT_TRUE(EntryList::Save(entries).Succeeded());
+    EXPECT_EQ(0x1u, ReadRegDword(HKEY_LOCAL_MACHINE, KillBitKeyPath(kA), "Compatibility Flags"));
+    EXPECT_EQ(0x400u, ReadRegDword(HKEY_LOCAL_MACHINE, KillBitKeyPath(kB), "Compatibility Flags"));
+    DWORD type;
+    std::string data;
+    ASSERT_TRUE(QueryFlags(kC, &type, &data));
+    EXPECT_EQ(std::string(4, '\0'), data);
+
+    Entries loaded = Load();
+    ASSERT_EQ(4u, loaded.rows.size());
+    EXPECT_FALSE(loaded.rows[0].bBlocked);
+    EXPECT_TRUE(loaded.rows[1].bBlocked);
+}
+
+TEST_F(EntryListFile, AMissingFileLoadsNothing) {
+    EXPECT_TRUE(Load().rows.empty());
+    UseListFile(dir.Path("no such directory\\Quellbox.ini"));
+    EXPECT_TRUE(Load().rows.empty());
+}
+
+TEST_F(EntryListFile, ASaveThatCannotWriteTheFileFailsAndStillWritesTheRegistry) {
+    Entries entries;
+    entries.Add("a", kA, true);
+
+    UseListFile(dir.Path("missing\\Quellbox.ini"));
+    SaveResult result = EntryList::Save(entries);
+    EXPECT_FALSE(result.bListFileSaved);
+    EXPECT_EQ(0, result.nRegistryFailures);
+    EXPECT_FALSE(result.Succeeded());
+    EXPECT_FALSE(FileExists(dir.Path("missing")));
+    EXPECT_TRUE(IsBlocked(KillBitKeyPath(kA)));
+
+    // A list file path that is a directory.
+    ASSERT_TRUE(CreateDirectoryA(dir.Path("Quellbox.ini").c_str(), NULL));
+    UseListFile(dir.Path("Quellbox.ini"));
+    EXPECT_FALSE(EntryList::Save(entries).bListFileSaved);
+    EXPECT_TRUE(GetFileAttributesA(listFile.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(EntryListFile, FailedRegistryWritesAreCountedAndTheFileIsStillSaved) {
+    Entries entries;
+    entries.Add("fine", kA, true);
+    entries.Add("too long", std::string(300, 'A').c_str(), true);
+    SaveResult result = EntryList::Save(entries);
+    EXPECT_TRUE(result.bListFileSaved);
+    EXPECT_EQ(1, result.nRegistryFailures);
+    EXPECT_EQ(2u, Load().rows.size());
+}

@@ -1,0 +1,32 @@
+// Scratch directories, list files and registry keys for the storage tests: all real, all
+// removed again.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// A new empty directory under the temporary directory, removed with its files on
+// destruction.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    std::string Path(const std::string& name) const { return m_path + "\\" + name; }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+// The "ActiveX Compatibility" key of a CLSID text, relative to HKEY_LOCAL_MACHINE.
+std::string CompatKey(const std::string& clsid);
+void DeleteCompatKey(const std::string& clsid);
+void SetFlags(const std::string& clsid, DWORD type, const void* data, DWORD size);
+void SetFlags(const std::string& clsid, DWORD value);
+// The raw value: false when the key or the value is missing.
+bool QueryFlags(const std::string& clsid, DWORD* type, std::string* data);
