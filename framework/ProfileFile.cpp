@@ -354,45 +354,45 @@ bool CProfileFile::WriteString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue
     if (!pszSection)
         return false;
     std::string name = FoldName(pszSection);
-    Section* section = FindSection(name, false);
+    Section* live = FindSection(name, false);
     if (!pszKey) {
         // The header stays so that the section, written again, returns to its place.
-        if (section) {
-            section->removed = true;
-            section->lines.clear();
-            section->keys.clear();
+        if (live) {
+            live->removed = true;
+            live->lines.clear();
+            live->keys.clear();
         }
         return true;
     }
     std::string key = FoldName(pszKey);
     if (!pszValue) {
-        if (!section)
+        if (!live)
             return true;
-        KeyIndex::iterator it = section->keys.find(key);
-        if (it != section->keys.end()) {
+        KeyIndex::iterator it = live->keys.find(key);
+        if (it != live->keys.end()) {
             // Every later line moves up by one; removals are rare enough to index anew.
-            section->lines.erase(section->lines.begin() + it->second);
-            section->keys.clear();
-            for (size_t i = 0; i < section->lines.size(); ++i)
-                IndexLine(section->lines[i], i, section->keys);
+            live->lines.erase(live->lines.begin() + it->second);
+            live->keys.clear();
+            for (size_t i = 0; i < live->lines.size(); ++i)
+                IndexLine(live->lines[i], i, live->keys);
         }
         return true;
     }
     if (!IsStorableKey(pszKey) || HasLineBreak(pszValue))
         return false;
-    if (!section) {
+    // Writes go to the first section of the name, a removed one revived in its place, so a
+    // later section of the same name is never written into.
+    Section* section = FindSection(name, true);
+    if (section) {
+        section->removed = false;
+    } else {
         if (!IsStorableSection(pszSection))
             return false;
-        section = FindSection(name, true);
-        if (section) {
-            section->removed = false;
-        } else {
-            Section added;
-            added.header = std::string("[") + pszSection + "]\r\n";
-            added.name = name;
-            m_sections.push_back(std::move(added));
-            section = &m_sections.back();
-        }
+        Section added;
+        added.header = std::string("[") + pszSection + "]\r\n";
+        added.name = name;
+        m_sections.push_back(std::move(added));
+        section = &m_sections.back();
     }
     std::string line = KeyLineOf(pszKey, pszValue);
     KeyIndex::iterator it = section->keys.find(key);

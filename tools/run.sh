@@ -10,7 +10,7 @@ cmake --build --preset mingw --target Quellbox
 
 . tools/wine-env.sh
 quellbox_prefix
-exe=build/bin/Quellbox.exe
+exe=${QUELLBOX_RUN_EXE:-build/bin/Quellbox.exe}
 
 if [ -n "${DISPLAY:-}" ]; then
   exec wine "$exe"
@@ -31,7 +31,7 @@ for _ in $(seq 1 60); do
   sleep 0.5
 done
 sleep 2
-import -window root -crop 480x430+0+0 "$shot" 2>/dev/null || import -window root "$shot"
+import -window root png:- | convert - -trim +repage "$shot"
 echo "Quellbox is running on a virtual display; screenshot saved to $shot"
 kill $app 2>/dev/null || true
 wineserver -k 2>/dev/null || true

@@ -109,6 +109,18 @@ TEST_F(EntryListFile, SaveKeepsOtherSectionsAndCommentsByteForByte) {
               ReadFileBytes(listFile));
 }
 
+TEST_F(EntryListFile, OnlyTheFirstOfTwoListSectionsIsReadAndWritten) {
+    const std::string second = "[SETTING]\r\nN0=hidden\r\nS0=" + std::string(kC) + "\r\nN1=x\r\n";
+    WriteFileBytes(listFile, "[Setting]\r\nN0=a\r\nS0=" + std::string(kA) + "\r\n" + second);
+    Entries entries = Load();
+    ASSERT_EQ(1u, entries.rows.size());
+    entries.Add("b", kB, false);
+    ASSERT_TRUE(EntryList::Save(entries).Succeeded());
+    EXPECT_EQ("[Setting]\r\nN0=a\r\nS0=" + std::string(kA) + "\r\nN1=b\r\nS1=" + kB + "\r\n" +
+                  second,
+              ReadFileBytes(listFile));
+}
+
 TEST_F(EntryListFile, AnEmptyListRemovesTheSection) {
     WriteFileBytes(listFile,
                    "[Setting]\r\nN0=a\r\nS0=" + std::string(kA) + "\r\n[Other]\r\nk=v\r\n");
