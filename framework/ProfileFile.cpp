@@ -232,8 +232,10 @@ bool CProfileFile::Read(LPCSTR pszPath) {
         data.resize(done);
     }
     CloseHandle(h);
-    if (!ok)
+    if (!ok) {
+        SetLastError(ERROR_READ_FAULT);
         return false;
+    }
     Parse(data.data(), data.size());
     return true;
 }
@@ -260,8 +262,11 @@ bool CProfileFile::Write(LPCSTR pszPath) const {
     }
     ok = ok &&
          MoveFileExA(tmp, pszPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-    if (!ok)
+    if (!ok) {
+        DWORD error = GetLastError();
         DeleteFileA(tmp);
+        SetLastError(error);
+    }
     return ok;
 }
 

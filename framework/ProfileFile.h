@@ -15,8 +15,8 @@ public:
     // succeeds; any other failure to read leaves an empty image and returns false.
     bool Read(LPCSTR pszPath);
     // Writes the image to a temporary file in the same directory and moves it over pszPath,
-    // so the file holds either its old contents or the new ones. False when anything failed;
-    // the old file is then untouched.
+    // so the file holds either its old contents or the new ones. False when anything failed,
+    // with the reason in GetLastError; the old file is then untouched.
     bool Write(LPCSTR pszPath) const;
 
     void Parse(const char* pData, size_t nSize);

@@ -2,6 +2,8 @@
 
 #include <mbctype.h>
 #include <mbstring.h>
+#include <stdarg.h>
+#include <stdio.h>
 
 int AfxCharLength(const char* p, const char* end) {
     if (end - p >= 2 && _ismbblead(static_cast<unsigned char>(*p)) && p[1] != '\0')
@@ -109,6 +111,21 @@ BOOL CString::LoadString(UINT nID) {
         if (n < size - 1) {
             *this = CString(text.data(), n);
             return TRUE;
+        }
+    }
+}
+
+void CString::Format(LPCSTR pszFormat, ...) {
+    for (int size = 256;; size *= 2) {
+        std::string text(size, '\0');
+        va_list args;
+        va_start(args, pszFormat);
+        // -1 (older runtimes) or a count of size or more: it did not fit.
+        int n = _vsnprintf(&text[0], size, pszFormat, args);
+        va_end(args);
+        if (n >= 0 && n < size) {
+            *this = CString(text.data(), n);
+            return;
         }
     }
 }

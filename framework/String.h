@@ -40,6 +40,8 @@ public:
     void TrimRight();
 
     BOOL LoadString(UINT nID);
+    // printf-style, into a buffer as large as the result needs.
+    void Format(LPCSTR pszFormat, ...);
 
     // Writable buffer of at least nMinLength bytes plus the terminator; ReleaseBuffer takes
     // the new length from the first NUL.

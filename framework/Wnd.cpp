@@ -2,8 +2,6 @@
 
 #include "framework/WinApp.h"
 
-#include <stdio.h>
-
 BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {
     CDataExchange dx(this, bSaveAndValidate);
     DoDataExchange(&dx);
@@ -72,9 +70,8 @@ void DDV_MaxChars(CDataExchange* pDX, const CString& value, int nChars) {
         return;
     CString format;
     format.LoadString(AFX_IDP_PARSE_STRING_SIZE);
-    char text[512];
-    _snprintf(text, sizeof(text) - 1, format, nChars);
-    text[sizeof(text) - 1] = '\0';
+    CString text;
+    text.Format(format, nChars);
     AfxMessageBox(text, MB_OK);
     pDX->Fail();
 }

@@ -43,23 +43,29 @@ void EntryList::Load(IEntrySink& sink) {
 
 SaveResult EntryList::Save(const IEntrySource& source) {
     CWinApp* pApp = AfxGetApp();
-    SaveResult result = {true, 0};
+    SaveResult result = {true, ERROR_SUCCESS, 0};
     // Re-read first, so that sections written by anyone else since the load survive. A file
     // that exists but cannot be read is not overwritten: its other sections would be lost.
-    if (!pApp->LoadProfile())
+    if (!pApp->LoadProfile()) {
         result.bListFileSaved = false;
+        result.dwListFileError = ::GetLastError();
+    }
 
     const int nCount = source.GetEntryCount();
     pApp->WriteProfileString(kSection, NULL, "");
     for (int i = 0; i < nCount; ++i) {
         Entry entry = source.GetEntry(i);
         if (!pApp->WriteProfileString(kSection, PositionKey('N', i), entry.strName) ||
-            !pApp->WriteProfileString(kSection, PositionKey('S', i), entry.strClsid))
+            !pApp->WriteProfileString(kSection, PositionKey('S', i), entry.strClsid)) {
             result.bListFileSaved = false;
+            result.dwListFileError = ERROR_INVALID_DATA;
+        }
         if (!SetBlocked(KillBitKeyPath(entry.strClsid), entry.bBlocked))
             ++result.nRegistryFailures;
     }
-    if (result.bListFileSaved && !pApp->SaveProfile())
+    if (result.bListFileSaved && !pApp->SaveProfile()) {
         result.bListFileSaved = false;
+        result.dwListFileError = ::GetLastError();
+    }
     return result;
 }

@@ -31,6 +31,7 @@ protected:
 
 struct SaveResult {
     bool bListFileSaved;
+    DWORD dwListFileError; // the system's error code when the list file was not saved
     int nRegistryFailures; // entries whose flags could not be written
     bool Succeeded() const { return bListFileSaved && nRegistryFailures == 0; }
 };

@@ -1,6 +1,6 @@
 #include "ui/QuellboxDlg.h"
 
-#include "storage/EntryList.h"
+#include "framework/WinApp.h"
 #include "storage/KillBit.h"
 #include "ui/InputDlg.h"
 #include "ui/resource.h"
@@ -84,8 +84,40 @@ BOOL CQuellboxDlg::OnInitDialog() {
 
 void CQuellboxDlg::OnOK() {
     CListRows rows(m_list);
-    EntryList::Save(rows);
+    SaveResult result = EntryList::Save(rows);
+    // Closing now would pass a failed save off as done; staying keeps every edit for another
+    // try or an explicit Cancel.
+    if (!result.Succeeded()) {
+        ReportSaveFailure(result);
+        return;
+    }
     CDialog::OnOK();
+}
+
+void CQuellboxDlg::ReportSaveFailure(const SaveResult& result) {
+    CString details;
+    if (!result.bListFileSaved) {
+        char* pszError = NULL;
+        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                             FORMAT_MESSAGE_IGNORE_INSERTS,
+                         NULL, result.dwListFileError, 0, reinterpret_cast<LPSTR>(&pszError), 0,
+                         NULL);
+        CString strError(pszError ? pszError : "");
+        ::LocalFree(pszError);
+        strError.TrimRight();
+        CString line;
+        line.Format(LoadText(IDS_SAVE_FILE_FAILED), AfxGetApp()->m_pszProfileName,
+                    static_cast<LPCSTR>(strError));
+        details += line;
+    }
+    if (result.nRegistryFailures > 0) {
+        CString line;
+        line.Format(LoadText(IDS_SAVE_REGISTRY_FAILED), result.nRegistryFailures);
+        details += line;
+    }
+    CString text;
+    text.Format(LoadText(IDS_SAVE_FAILED), static_cast<LPCSTR>(details));
+    AfxMessageBox(text);
 }
 
 void CQuellboxDlg::OnPaint() {

@@ -5,6 +5,7 @@
 
 #include "framework/Dialog.h"
 #include "framework/ListCtrl.h"
+#include "storage/EntryList.h"
 
 class CQuellboxDlg : public CDialog {
 public:
@@ -27,6 +28,7 @@ protected:
 
 private:
     BOOL IsClsidListed(const CString& strClsid);
+    void ReportSaveFailure(const SaveResult& result);
     int GetSelectedRow() const { return m_list.GetNextItem(-1, LVNI_SELECTED); }
 
     CListCtrl m_list;

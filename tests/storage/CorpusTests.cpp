@@ -1,0 +1,171 @@
+// Hostile list files and registry values: each is loaded and saved, nothing crashes or hangs,
+// the entries are the ones the reading rules define, and a save keeps every other line.
+#include "storage/EntryList.h"
+#include "storage/KillBit.h"
+#include "storage/StorageTestSupport.h"
+
+#include "framework/WinApp.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+namespace {
+
+const char kClsid[] = "5E5E0001-0000-0000-0000-0000000000C0";
+
+// A literal's bytes, NULs included.
+#define BYTES(literal) std::string(literal, sizeof(literal) - 1)
+
+struct Rows : public IEntrySink, public IEntrySource {
+    void AddEntry(const Entry& entry) override { rows.push_back(entry); }
+    int GetEntryCount() const override { return static_cast<int>(rows.size()); }
+    Entry GetEntry(int nIndex) const override { return rows[nIndex]; }
+    std::vector<Entry> rows;
+};
+
+struct ListFileCase {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> names; // what Load must give, in order
+    std::vector<std::string> kept;  // runs of bytes a save must leave as they are
+};
+
+std::vector<ListFileCase> ListFileCorpus() {
+    std::vector<ListFileCase> corpus;
+    corpus.push_back(
+        {"binary garbage around the list",
+         BYTES("\xFF\xFE\x01[\x02=\x03\n\x80\x81\x82\n") + "[Setting]\nN0=a\nS0=1\n" +
+             BYTES("[\xFF\x00\x01]\n\x7F=\x80\n"),
+         {"a"},
+         {BYTES("\xFF\xFE\x01[\x02=\x03\n\x80\x81\x82\n"), BYTES("[\xFF\x00\x01]\n\x7F=\x80\n")}});
+    corpus.push_back({"NUL bytes inside a value",
+                      BYTES("[Setting]\r\nN0=ab\0cd\r\nS0=1\r\n[K]\r\nz=\0\r\n"),
+                      {"ab"},
+                      {BYTES("[K]\r\nz=\0\r\n")}});
+    corpus.push_back({"a value of one megabyte",
+                      "[Setting]\nN0=" + std::string(1 << 20, 'x') + "\nS0=1\n[End]\n; end\n",
+                      {std::string(1 << 20, 'x')},
+                      {"; end\n"}});
+    corpus.push_back({"a lone lead byte at the end of a value",
+                      "[Setting]\r\nN0=abc\x81\r\nS0=1\x81\r\n",
+                      {"abc\x81"},
+                      {}});
+    corpus.push_back({"a UTF-8 byte-order mark",
+                      "\xEF\xBB\xBF[Setting]\r\nN0=a\r\nS0=1\r\n",
+                      {"a"},
+                      {"\xEF\xBB\xBF[Setting]\r\n"}});
+    corpus.push_back({"CR-only line ends",
+                      "[Other]\rk=v\r[Setting]\rN0=a\rS0=1\r[Z]\rq=r",
+                      {"a"},
+                      {"[Other]\rk=v\r[Setting]\r", "[Z]\rq=r"}});
+    corpus.push_back(
+        {"keys out of order", "[Setting]\nS1=2\nN1=b\n;c\nS0=1\nN0=a\n", {"a", "b"}, {}});
+    corpus.push_back({"two list sections",
+                      "[Setting]\nN0=a\nS0=1\n[setting]\nN0=b\nS0=2\nN1=c\n",
+                      {"a"},
+                      {"[setting]\nN0=b\nS0=2\nN1=c\n"}});
+    // A thousand entries, and 98,000 keys of another section that a save must carry over.
+    ListFileCase many = {"100,000 keys", "[Setting]\n", {}, {}};
+    for (int i = 0; i < 1000; ++i) {
+        std::string n = std::to_string(i);
+        many.bytes += "N" + n + "=name " + n + "\nS" + n + "=" + kClsid + "\n";
+        many.names.push_back("name " + n);
+    }
+    std::string other = "[Other]\n";
+    for (int i = 0; i < 98000; ++i)
+        other += "key" + std::to_string(i) + "=value\n";
+    many.bytes += other;
+    many.kept.push_back(other);
+    corpus.push_back(many);
+    return corpus;
+}
+
+class Corpus : public testing::Test {
+protected:
+    Corpus() {
+        listFile = dir.Path("Quellbox.ini");
+        free(const_cast<char*>(app.m_pszProfileName));
+        app.m_pszProfileName = _strdup(listFile.c_str());
+    }
+    ~Corpus() override { DeleteCompatKey(kClsid); }
+
+    ScratchDir dir;
+    CWinApp app;
+    std::string listFile;
+};
+
+} // namespace
+
+TEST_F(Corpus, HostileListFilesLoadByTheRulesAndSaveKeepsEverythingElse) {
+    for (const ListFileCase& c : ListFileCorpus()) {
+        SCOPED_TRACE(c.what);
+        WriteFileBytes(listFile, c.bytes);
+        Rows loaded;
+        EntryList::Load(loaded);
+        ASSERT_EQ(c.names.size(), loaded.rows.size());
+        for (size_t i = 0; i < c.names.size(); ++i)
+            ASSERT_EQ(c.names[i], std::string(loaded.rows[i].strName)) << i;
+
+        ASSERT_TRUE(EntryList::Save(loaded).Succeeded());
+        const std::string saved = ReadFileBytes(listFile);
+        for (const std::string& run : c.kept)
+            EXPECT_NE(std::string::npos, saved.find(run)) << run.substr(0, 40);
+
+        Rows again;
+        EntryList::Load(again);
+        ASSERT_EQ(loaded.rows.size(), again.rows.size());
+        for (size_t i = 0; i < again.rows.size(); ++i) {
+            ASSERT_EQ(std::string(loaded.rows[i].strName), std::string(again.rows[i].strName));
+            ASSERT_EQ(std::string(loaded.rows[i].strClsid), std::string(again.rows[i].strClsid));
+        }
+    }
+}
+
+TEST_F(Corpus, RegistryValuesOfEveryTypeAndSizeReadAsTheirFourBytesOrZero) {
+    struct ValueCase {
+        const char* what;
+        DWORD type;
+        std::string data;
+        bool blocked;
+        DWORD afterTick;  // the REG_DWORD a ticked save leaves
+        DWORD afterClear; // and a cleared one
+    };
+    const ValueCase corpus[] = {
+        {"REG_SZ \"1024\"", REG_SZ, std::string("1024", 5), false, 0x400, 0},
+        {"REG_QWORD 0x400", REG_QWORD, std::string("\x00\x04\0\0\0\0\0\0", 8), false, 0x400, 0},
+        {"REG_BINARY of 2 bytes", REG_BINARY, std::string("\x00\x04", 2), false, 0x400, 0},
+        {"REG_BINARY of 8 bytes", REG_BINARY, std::string("\x00\x04\0\0\0\0\0\0", 8), false, 0x400,
+         0},
+        {"REG_BINARY of 4 bytes", REG_BINARY, std::string("\x01\x04\0\0", 4), true, 0x401, 0x1},
+        {"REG_DWORD_BIG_ENDIAN 0x400", REG_DWORD_BIG_ENDIAN, std::string("\0\0\x04\0", 4), false,
+         0x40400, 0x40000},
+        {"an empty value", REG_BINARY, std::string(), false, 0x400, 0},
+    };
+    for (const ValueCase& c : corpus) {
+        SCOPED_TRACE(c.what);
+        for (bool tick : {true, false}) {
+            DeleteCompatKey(kClsid);
+            SetFlags(kClsid, c.type, c.data.data(), static_cast<DWORD>(c.data.size()));
+            WriteFileBytes(listFile, std::string("[Setting]\r\nN0=x\r\nS0=") + kClsid + "\r\n");
+            Rows rows;
+            EntryList::Load(rows);
+            ASSERT_EQ(1u, rows.rows.size());
+            EXPECT_EQ(c.blocked, rows.rows[0].bBlocked);
+
+            rows.rows[0].bBlocked = tick;
+            ASSERT_TRUE(EntryList::Save(rows).Succeeded());
+            DWORD type = 0;
+            std::string data;
+            ASSERT_TRUE(QueryFlags(kClsid, &type, &data));
+            EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
+            ASSERT_EQ(4u, data.size());
+            DWORD value;
+            memcpy(&value, data.data(), 4);
+            EXPECT_EQ(tick ? c.afterTick : c.afterClear, value);
+        }
+    }
+}
