@@ -10,7 +10,3 @@ public:
 
     DECLARE_MESSAGE_MAP()
 };
-
-// The list file for a module's full file name: "Quellbox.ini" in the module's directory,
-// or ".\Quellbox.ini" when the name is unknown (empty).
-CString ListFilePathFor(const CString& strModuleFileName);

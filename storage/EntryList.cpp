@@ -18,6 +18,17 @@ CString PositionKey(char chLetter, int nIndex) {
 
 } // namespace
 
+CString EntryList::ListFilePathFor(const CString& strModuleFileName) {
+    CString strPath;
+    if (!strModuleFileName.IsEmpty()) {
+        strPath = strModuleFileName.Left(strModuleFileName.ReverseFind('\\') + 1);
+        strPath += "Quellbox.ini";
+    }
+    if (strPath.IsEmpty())
+        strPath = ".\\Quellbox.ini";
+    return strPath;
+}
+
 void EntryList::NormalizeClsid(CString& strClsid) {
     strClsid.TrimLeft();
     strClsid.TrimRight();

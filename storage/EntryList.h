@@ -38,6 +38,10 @@ struct SaveResult {
 
 namespace EntryList {
 
+// The list file for a module's full file name: "Quellbox.ini" in the module's directory,
+// whatever the module is called, or ".\Quellbox.ini" when the name is unknown (empty).
+CString ListFilePathFor(const CString& strModuleFileName);
+
 // Trims blanks from both ends and upper-cases the letters: the one form a CLSID is held in.
 void NormalizeClsid(CString& strClsid);
 

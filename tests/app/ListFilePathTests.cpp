@@ -1,4 +1,5 @@
-#include "app/QuellboxApp.h"
+#include "framework/WinApp.h"
+#include "storage/EntryList.h"
 
 #include <gtest/gtest.h>
 
@@ -39,20 +40,21 @@ bool MakeDirectory(const std::wstring& path) {
 } // namespace
 
 TEST(ListFilePath, IsQuellboxIniInTheExecutablesDirectory) {
-    EXPECT_STREQ("C:\\Tools\\Quellbox.ini", ListFilePathFor("C:\\Tools\\x.exe"));
-    EXPECT_STREQ("C:\\Tools\\Quellbox.ini", ListFilePathFor("C:\\Tools\\Quellbox.exe"));
-    EXPECT_STREQ("\\\\server\\share\\Quellbox.ini", ListFilePathFor("\\\\server\\share\\q.EXE"));
+    EXPECT_STREQ("C:\\Tools\\Quellbox.ini", EntryList::ListFilePathFor("C:\\Tools\\x.exe"));
+    EXPECT_STREQ("C:\\Tools\\Quellbox.ini", EntryList::ListFilePathFor("C:\\Tools\\Quellbox.exe"));
+    EXPECT_STREQ("\\\\server\\share\\Quellbox.ini",
+                 EntryList::ListFilePathFor("\\\\server\\share\\q.EXE"));
 }
 
 TEST(ListFilePath, TrailByte5CIsNotTakenForABackslash) {
     // Directory "C:\<81 5C>" and an executable named "<81 5C>x.exe" in "C:\Tools".
-    EXPECT_STREQ("C:\\\x81\x5C\\Quellbox.ini", ListFilePathFor("C:\\\x81\x5C\\q.exe"));
-    EXPECT_STREQ("C:\\Tools\\Quellbox.ini", ListFilePathFor("C:\\Tools\\\x81\x5Cx.exe"));
+    EXPECT_STREQ("C:\\\x81\x5C\\Quellbox.ini", EntryList::ListFilePathFor("C:\\\x81\x5C\\q.exe"));
+    EXPECT_STREQ("C:\\Tools\\Quellbox.ini", EntryList::ListFilePathFor("C:\\Tools\\\x81\x5Cx.exe"));
 }
 
 TEST(ListFilePath, FallsBackToTheWorkingDirectoryOnlyWithoutAName) {
-    EXPECT_STREQ(".\\Quellbox.ini", ListFilePathFor(""));
-    EXPECT_STREQ("Quellbox.ini", ListFilePathFor("q.exe"));
+    EXPECT_STREQ(".\\Quellbox.ini", EntryList::ListFilePathFor(""));
+    EXPECT_STREQ("Quellbox.ini", EntryList::ListFilePathFor("q.exe"));
 }
 
 TEST(ModuleFileName, IsWholeEvenBeyondMaxPath) {
@@ -87,7 +89,7 @@ TEST(ModuleFileName, IsWholeEvenBeyondMaxPath) {
 
     CString name = AfxGetModuleFileName(hProbe);
     EXPECT_EQ(std::string(expected, bytes), std::string(name, name.GetLength()));
-    CString listFile = ListFilePathFor(name);
+    CString listFile = EntryList::ListFilePathFor(name);
     EXPECT_EQ(std::string(expected, bytes - strlen("probe.dll")) + "Quellbox.ini",
               std::string(listFile, listFile.GetLength()));
 

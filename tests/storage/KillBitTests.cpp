@@ -104,6 +104,23 @@ TEST_F(KillBit, AnUnreadableValueIsReplacedByAPlainDword) {
     EXPECT_EQ(0x400u, Dword(data));
 }
 
+TEST_F(KillBit, UnderWow64BothViewsAreWrittenAndBothMustHoldTheBit) {
+    if (!IsWow64Here())
+        GTEST_SKIP() << "one registry view only";
+    SetFlags(kClsids[0], 0x400, KEY_WOW64_32KEY);
+    SetFlags(kClsids[0], 0x1, KEY_WOW64_64KEY);
+    // Half blocked: Internet Explorer of the other bitness still loads the control.
+    EXPECT_FALSE(IsBlocked(Path(kClsids[0])));
+    ASSERT_TRUE(SetBlocked(Path(kClsids[0]), true));
+    EXPECT_EQ(0x400u, FlagsIn(kClsids[0], KEY_WOW64_32KEY));
+    EXPECT_EQ(0x401u, FlagsIn(kClsids[0], KEY_WOW64_64KEY));
+    EXPECT_TRUE(IsBlocked(Path(kClsids[0])));
+
+    ASSERT_TRUE(SetBlocked(Path(kClsids[1]), false));
+    EXPECT_EQ(0u, FlagsIn(kClsids[1], KEY_WOW64_32KEY));
+    EXPECT_EQ(0u, FlagsIn(kClsids[1], KEY_WOW64_64KEY));
+}
+
 TEST_F(KillBit, GenericDwordAccessRoundTripsAndReportsFailure) {
     ASSERT_TRUE(WriteRegDword(HKEY_LOCAL_MACHINE, Path(kClsids[3]), "Other", 0xDEADBEEF));
     EXPECT_EQ(0xDEADBEEFu, ReadRegDword(HKEY_LOCAL_MACHINE, Path(kClsids[3]), "Other"));

@@ -1,5 +1,7 @@
 #include "storage/StorageTestSupport.h"
 
+#include <string.h>
+
 #include <vector>
 
 ScratchDir::ScratchDir() {
@@ -56,26 +58,56 @@ std::string CompatKey(const std::string& clsid) {
     return "Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{" + clsid + "}";
 }
 
+bool IsWow64Here() {
+    BOOL wow64 = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
+
+namespace {
+
+std::vector<REGSAM> Views(REGSAM view) {
+    if (view != kAllViews)
+        return {view};
+    if (IsWow64Here())
+        return {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+    return {0};
+}
+
+} // namespace
+
 void DeleteCompatKey(const std::string& clsid) {
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, CompatKey(clsid).c_str());
+    for (REGSAM view : Views(kAllViews))
+        ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, CompatKey(clsid).c_str(), view, 0);
 }
 
-void SetFlags(const std::string& clsid, DWORD type, const void* data, DWORD size) {
+void SetFlags(const std::string& clsid, DWORD type, const void* data, DWORD size, REGSAM view) {
+    for (REGSAM v : Views(view)) {
+        HKEY hKey;
+        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, CompatKey(clsid).c_str(), 0, NULL, 0,
+                          KEY_SET_VALUE | v, NULL, &hKey, NULL);
+        ::RegSetValueExA(hKey, "Compatibility Flags", 0, type, static_cast<const BYTE*>(data),
+                         size);
+        ::RegCloseKey(hKey);
+    }
+}
+
+void SetFlags(const std::string& clsid, DWORD value, REGSAM view) {
+    SetFlags(clsid, REG_DWORD, &value, static_cast<DWORD>(sizeof(value)), view);
+}
+
+DWORD FlagsIn(const std::string& clsid, REGSAM view) {
+    DWORD type;
+    std::string data;
+    DWORD value = ~0u;
+    if (QueryFlags(clsid, &type, &data, view) && data.size() == sizeof(value))
+        memcpy(&value, data.data(), sizeof(value));
+    return value;
+}
+
+bool QueryFlags(const std::string& clsid, DWORD* type, std::string* data, REGSAM view) {
     HKEY hKey;
-    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, CompatKey(clsid).c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL,
-                      &hKey, NULL);
-    ::RegSetValueExA(hKey, "Compatibility Flags", 0, type, static_cast<const BYTE*>(data), size);
-    ::RegCloseKey(hKey);
-}
-
-void SetFlags(const std::string& clsid, DWORD value) {
-    SetFlags(clsid, REG_DWORD, &value, sizeof(value));
-}
-
-bool QueryFlags(const std::string& clsid, DWORD* type, std::string* data) {
-    HKEY hKey;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, CompatKey(clsid).c_str(), 0, KEY_QUERY_VALUE, &hKey) !=
-        ERROR_SUCCESS)
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, CompatKey(clsid).c_str(), 0, KEY_QUERY_VALUE | view,
+                        &hKey) != ERROR_SUCCESS)
         return false;
     std::vector<BYTE> buffer(64);
     DWORD size = static_cast<DWORD>(buffer.size());
