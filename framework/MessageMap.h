@@ -58,31 +58,35 @@ template <auto pmf> LRESULT AfxThunkHandle(CCmdTarget* p, WPARAM, LPARAM) {
     return reinterpret_cast<LRESULT>((AfxThunkTarget<pmf>(p)->*pmf)());
 }
 
-#define DECLARE_MESSAGE_MAP()                                                                      \
-protected:                                                                                         \
-    static const AFX_MSGMAP* GetThisMessageMap();                                                  \
+// clang-format off
+#define DECLARE_MESSAGE_MAP() \
+protected: \
+    static const AFX_MSGMAP* GetThisMessageMap(); \
     const AFX_MSGMAP* GetMessageMap() const override;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                     \
-    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }              \
-    const AFX_MSGMAP* theClass::GetThisMessageMap() {                                              \
-        typedef theClass ThisClass;                                                                \
-        typedef baseClass TheBaseClass;                                                            \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass) \
+    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
+    const AFX_MSGMAP* theClass::GetThisMessageMap() { \
+        typedef theClass ThisClass; \
+        typedef baseClass TheBaseClass; \
         static const AFX_MSGMAP_ENTRY entries[] = {
 
-#define END_MESSAGE_MAP()                                                                          \
-    { 0, 0, 0, NULL }                                                                              \
-    }                                                                                              \
-    ;                                                                                              \
-    static_assert(sizeof(ThisClass) > 0, "ThisClass names the class of the map");                  \
-    static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, entries};              \
-    return &messageMap;                                                                            \
+// The static_assert uses ThisClass, which an empty map would leave unused.
+#define END_MESSAGE_MAP() \
+            {0, 0, 0, NULL} \
+        }; \
+        static_assert(sizeof(ThisClass) > 0, "ThisClass names the map's class"); \
+        static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, entries}; \
+        return &messageMap; \
     }
 
-#define ON_COMMAND(id, memberFxn) {WM_COMMAND, 0, (UINT)(id), &AfxThunkVoid<&ThisClass::memberFxn>},
+#define ON_COMMAND(id, memberFxn) \
+    {WM_COMMAND, 0, (UINT)(id), &AfxThunkVoid<&ThisClass::memberFxn>},
 #define ON_BN_CLICKED(id, memberFxn) ON_COMMAND(id, memberFxn)
-#define ON_NOTIFY(code, id, memberFxn)                                                             \
+#define ON_NOTIFY(code, id, memberFxn) \
     {WM_NOTIFY, (UINT)(code), (UINT)(id), &AfxThunkNotify<&ThisClass::memberFxn>},
-#define ON_WM_PAINT() {WM_PAINT, 0, 0, &AfxThunkVoid<&ThisClass::OnPaint>},
-#define ON_WM_QUERYDRAGICON()                                                                      \
+#define ON_WM_PAINT() \
+    {WM_PAINT, 0, 0, &AfxThunkVoid<&ThisClass::OnPaint>},
+#define ON_WM_QUERYDRAGICON() \
     {WM_QUERYDRAGICON, 0, 0, &AfxThunkHandle<&ThisClass::OnQueryDragIcon>},
+// clang-format on
