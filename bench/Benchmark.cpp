@@ -67,53 +67,51 @@ Rows MakeRows(int n) {
     return rows;
 }
 
-void DeleteKeys(int n) {
+// Calls f(key path, view, index) for every entry's key in every view the kill bit lives in.
+void ForEachKey(int n, const std::function<void(LPCSTR, REGSAM, int)>& f) {
     REGSAM views[2];
     int nViews = GetKillBitViews(views);
     for (int i = 0; i < n; ++i) {
+        CString path = KillBitKeyPath(Clsid(i).c_str());
         for (int v = 0; v < nViews; ++v)
-            ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, KillBitKeyPath(Clsid(i).c_str()), views[v], 0);
+            f(path, views[v], i);
     }
+}
+
+void DeleteKeys(int n) {
+    ForEachKey(n, [](LPCSTR path, REGSAM view, int) {
+        ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path, view, 0);
+    });
 }
 
 // Exactly the registry calls that loading makes per entry and view: open, query, close.
 void ReadFloor(int n) {
-    REGSAM views[2];
-    int nViews = GetKillBitViews(views);
-    for (int i = 0; i < n; ++i) {
-        CString path = KillBitKeyPath(Clsid(i).c_str());
-        for (int v = 0; v < nViews; ++v) {
-            HKEY hKey;
-            if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE | views[v], &hKey) !=
-                ERROR_SUCCESS)
-                continue;
-            DWORD value, size = sizeof(value);
-            ::RegQueryValueExA(hKey, kFlags, NULL, NULL, reinterpret_cast<BYTE*>(&value), &size);
-            ::RegCloseKey(hKey);
-        }
-    }
+    ForEachKey(n, [](LPCSTR path, REGSAM view, int) {
+        HKEY hKey;
+        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE | view, &hKey) !=
+            ERROR_SUCCESS)
+            return;
+        DWORD value, size = sizeof(value);
+        ::RegQueryValueExA(hKey, kFlags, NULL, NULL, reinterpret_cast<BYTE*>(&value), &size);
+        ::RegCloseKey(hKey);
+    });
 }
 
 // And the ones saving makes when a value changes: open or create, query, set, close.
 void WriteFloor(int n, DWORD flip) {
-    REGSAM views[2];
-    int nViews = GetKillBitViews(views);
-    for (int i = 0; i < n; ++i) {
-        CString path = KillBitKeyPath(Clsid(i).c_str());
-        for (int v = 0; v < nViews; ++v) {
-            HKEY hKey;
-            if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, NULL, 0,
-                                  KEY_QUERY_VALUE | KEY_SET_VALUE | views[v], NULL, &hKey,
-                                  NULL) != ERROR_SUCCESS)
-                continue;
-            DWORD value, size = sizeof(value);
-            ::RegQueryValueExA(hKey, kFlags, NULL, NULL, reinterpret_cast<BYTE*>(&value), &size);
-            value = (i % 2 == 0 ? KILL_BIT : 0) ^ flip;
-            ::RegSetValueExA(hKey, kFlags, 0, REG_DWORD, reinterpret_cast<BYTE*>(&value),
-                             sizeof(value));
-            ::RegCloseKey(hKey);
-        }
-    }
+    ForEachKey(n, [flip](LPCSTR path, REGSAM view, int i) {
+        HKEY hKey;
+        if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, NULL, 0,
+                              KEY_QUERY_VALUE | KEY_SET_VALUE | view, NULL, &hKey,
+                              NULL) != ERROR_SUCCESS)
+            return;
+        DWORD value, size = sizeof(value);
+        ::RegQueryValueExA(hKey, kFlags, NULL, NULL, reinterpret_cast<BYTE*>(&value), &size);
+        value = (i % 2 == 0 ? KILL_BIT : 0) ^ flip;
+        ::RegSetValueExA(hKey, kFlags, 0, REG_DWORD, reinterpret_cast<BYTE*>(&value),
+                         sizeof(value));
+        ::RegCloseKey(hKey);
+    });
 }
 
 // The system's own importer setting the same values, started as a child process.
