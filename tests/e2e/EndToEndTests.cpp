@@ -444,4 +444,62 @@ TEST_F(EndToEnd, CommandLineIsIgnored) {
     EXPECT_EQ("no key", Flags(7));
 }
 
+// GBK: the head of the report of a failed save, and two of its details.
+const char kSaveFailed[] = "\xB1\xA3\xB4\xE6\xCA\xA7\xB0\xDC";
+const char kOneRegistryValue[] =
+    "\xD3\xD0 1 \xB8\xF6\xD7\xA2\xB2\xE1\xB1\xED\xD6\xB5\xCE\xDE\xB7\xA8\xD0\xB4\xC8\xEB";
+const char kListFileNotWritten[] =
+    "\xCE\xDE\xB7\xA8\xD0\xB4\xC8\xEB\xC1\xD0\xB1\xED\xCE\xC4\xBC\xFE";
+
+TEST_F(EndToEnd, AFailedRegistryWriteIsReportedAndTheEditsStayForAnotherTry) {
+    // A CLSID text this long gives a key name that the registry refuses.
+    const std::string tooLong(300, 'A');
+    WriteBytes(m_ini, "[Setting]\r\nN0=good\r\nS0=" + Clsid(1) + "\r\nN1=long\r\nS1=" + tooLong +
+                          "\r\n\r\n" + kOtherSection);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    RemoteListView list(m_hList);
+    ASSERT_EQ(2, list.Count());
+    list.SetChecked(0, true);
+
+    PostCommand(m_hMain, IDOK);
+    std::string report = AnswerMessageBox(m_pi.dwProcessId, m_hMain);
+    EXPECT_EQ(0u, report.find(kSaveFailed)) << report;
+    EXPECT_NE(std::string::npos, report.find(kOneRegistryValue)) << report;
+    EXPECT_EQ(std::string::npos, report.find(kListFileNotWritten)) << report;
+    ASSERT_TRUE(IsWindow(m_hMain)) << "the dialog closed after a failed save";
+    EXPECT_EQ(std::vector<std::string>({Row("good", 1, true), "long | " + tooLong + " | clear"}),
+              Rows(list));
+
+    // Without the faulty row the same OK commits everything and closes.
+    ASSERT_NO_FATAL_FAILURE(DeleteRow(list, 1));
+    PostCommand(m_hMain, IDOK);
+    ASSERT_NO_FATAL_FAILURE(ExpectExit());
+    ExpectListFile(m_ini, Names({{"good", 1}}));
+    EXPECT_EQ("0x00000400", Flags(1));
+}
+
+TEST_F(EndToEnd, AListFileThatCannotBeWrittenIsReportedUntilItCan) {
+    // The list file's name is taken by a directory.
+    ASSERT_TRUE(CreateDirectoryA(m_ini.c_str(), NULL));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    RemoteListView list(m_hList);
+    ASSERT_NO_FATAL_FAILURE(TypeNewEntry("new", Clsid(2)));
+    ASSERT_TRUE(Eventually([&] { return list.Count() == 1; }));
+
+    PostCommand(m_hMain, IDOK);
+    std::string report = AnswerMessageBox(m_pi.dwProcessId, m_hMain);
+    EXPECT_EQ(0u, report.find(kSaveFailed)) << report;
+    EXPECT_NE(std::string::npos, report.find(kListFileNotWritten + std::string(" ") + m_ini))
+        << report;
+    ASSERT_TRUE(IsWindow(m_hMain)) << "the dialog closed after a failed save";
+    EXPECT_EQ(1, list.Count());
+
+    ASSERT_TRUE(RemoveDirectoryA(m_ini.c_str()));
+    PostCommand(m_hMain, IDOK);
+    ASSERT_NO_FATAL_FAILURE(ExpectExit());
+    EXPECT_EQ("new", Profile(m_ini, "Setting", "N0"));
+    EXPECT_EQ(Clsid(2), Profile(m_ini, "Setting", "S0"));
+    EXPECT_EQ("0x00000000", Flags(2));
+}
+
 } // namespace
