@@ -16,9 +16,7 @@ public:
         return ::SendMessageA(m_hWnd, message, wParam, lParam);
     }
 
-    HWND GetDlgItem(int nID) const { return ::GetDlgItem(m_hWnd, nID); }
     void SetDlgItemText(int nID, LPCSTR pszText) { ::SetDlgItemTextA(m_hWnd, nID, pszText); }
-    void SetWindowText(LPCSTR pszText) { ::SetWindowTextA(m_hWnd, pszText); }
     void GetWindowRect(LPRECT pRect) const { ::GetWindowRect(m_hWnd, pRect); }
     void GetClientRect(LPRECT pRect) const { ::GetClientRect(m_hWnd, pRect); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
