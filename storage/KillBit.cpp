@@ -2,8 +2,6 @@
 
 namespace {
 
-const char kFlagsValue[] = "Compatibility Flags";
-
 // The four bytes of a value, whatever its type; false when it is missing or not four bytes.
 bool QueryDword(HKEY hKey, LPCSTR pszValueName, DWORD* pdwType, DWORD* pdwValue) {
     DWORD dwValue = 0;
@@ -45,11 +43,11 @@ bool SetBlockedInView(LPCSTR pszKeyPath, bool bBlocked, REGSAM samView) {
         return false;
     DWORD dwType = REG_NONE;
     DWORD dwFlags;
-    bool bPresent = QueryDword(hKey, kFlagsValue, &dwType, &dwFlags);
+    bool bPresent = QueryDword(hKey, KILL_BIT_VALUE_NAME, &dwType, &dwFlags);
     DWORD dwWanted = bBlocked ? (dwFlags | KILL_BIT) : (dwFlags & ~KILL_BIT);
     // A value that already is the wanted REG_DWORD is left alone: one call fewer per entry.
     bool bStored = (bPresent && dwType == REG_DWORD && dwFlags == dwWanted) ||
-                   SetDword(hKey, kFlagsValue, dwWanted);
+                   SetDword(hKey, KILL_BIT_VALUE_NAME, dwWanted);
     ::RegCloseKey(hKey);
     return bStored;
 }
@@ -98,7 +96,8 @@ bool IsBlocked(LPCSTR pszKeyPath) {
     REGSAM views[2];
     int nViews = GetKillBitViews(views);
     for (int i = 0; i < nViews; ++i) {
-        if ((ReadRegDword(HKEY_LOCAL_MACHINE, pszKeyPath, kFlagsValue, views[i]) & KILL_BIT) == 0)
+        if ((ReadRegDword(HKEY_LOCAL_MACHINE, pszKeyPath, KILL_BIT_VALUE_NAME, views[i]) &
+             KILL_BIT) == 0)
             return false;
     }
     return true;

@@ -5,6 +5,7 @@
 #include "framework/String.h"
 
 const DWORD KILL_BIT = 0x00000400;
+const char KILL_BIT_VALUE_NAME[] = "Compatibility Flags";
 
 // The value as a 32-bit number; 0 when the key or the value is missing, unreadable, or not
 // exactly four bytes long. samView is 0 (the process's own view), KEY_WOW64_32KEY or
