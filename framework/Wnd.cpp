@@ -81,13 +81,35 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
         rControl.m_hWnd = pDX->PrepareCtrl(nIDC);
 }
 
+namespace {
+
+BOOL CALLBACK FindEnabledWindow(HWND hWnd, LPARAM lParam) {
+    if (!::IsWindowVisible(hWnd) || !::IsWindowEnabled(hWnd))
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return FALSE;
+}
+
+// The dialog that raised the message. It is the active window, unless another program holds
+// the foreground; then it is this thread's one enabled window, since a modal dialog disables
+// the windows it was opened from.
+HWND GetMessageBoxOwner() {
+    HWND hOwner = ::GetActiveWindow();
+    if (hOwner == NULL)
+        ::EnumThreadWindows(::GetCurrentThreadId(), FindEnabledWindow,
+                            reinterpret_cast<LPARAM>(&hOwner));
+    return hOwner;
+}
+
+} // namespace
+
 int AfxMessageBox(LPCSTR pszText, UINT nType) {
     if ((nType & MB_ICONMASK) == 0 &&
         ((nType & MB_TYPEMASK) == MB_OK || (nType & MB_TYPEMASK) == MB_OKCANCEL))
         nType |= MB_ICONEXCLAMATION;
     CWinApp* pApp = AfxGetApp();
     LPCSTR pszCaption = pApp && pApp->m_pszAppName ? pApp->m_pszAppName : "Quellbox";
-    return ::MessageBoxA(::GetActiveWindow(), pszText, pszCaption, nType);
+    return ::MessageBoxA(GetMessageBoxOwner(), pszText, pszCaption, nType);
 }
 
 int AfxMessageBox(UINT nIDPrompt, UINT nType) {

@@ -9,10 +9,10 @@ cmake --preset mingw >/dev/null
 cmake --build --preset mingw --target Quellbox
 
 . tools/wine-env.sh
-quellbox_prefix
 exe=${QUELLBOX_RUN_EXE:-build/bin/Quellbox.exe}
 
 if [ -n "${DISPLAY:-}" ]; then
+  quellbox_session
   exec wine "$exe"
 fi
 
@@ -23,6 +23,7 @@ xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true' EXIT
 export DISPLAY=$display
 sleep 1
+quellbox_session
 wine "$exe" &
 app=$!
 # Wait for the dialog's window to appear, then give it a moment to paint.

@@ -17,7 +17,11 @@ printf '%s\r\n' '[Setting]' \
   'N3=QuickTime' 'S3=02BF25D5-8C17-4B23-BC80-D3488ABDDC6B' > "$demo/Quellbox.ini"
 key='HKLM\Software\Microsoft\Internet Explorer\ActiveX Compatibility'
 for clsid in D27CDB6E-AE6D-11CF-96B8-444553540000 02BF25D5-8C17-4B23-BC80-D3488ABDDC6B; do
-  wine reg add "$key\\{$clsid}" /v "Compatibility Flags" /t REG_DWORD /d 1024 /f /reg:32 >/dev/null
+  for view in 32 64; do
+    wine reg add "$key\\{$clsid}" /v "Compatibility Flags" /t REG_DWORD /d 1024 /f /reg:$view >/dev/null
+  done
 done
+# Let the server end on its own, with the values saved, before the program's session starts.
+wineserver -w
 QUELLBOX_RUN_EXE=$demo/Quellbox.exe QUELLBOX_SCREENSHOT=$QUELLBOX_ROOT/docs/screenshot.png \
   bash tools/run.sh

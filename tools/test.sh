@@ -2,17 +2,22 @@
 # Builds Quellbox and its tests and runs every test under Wine, installing what is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/bootstrap.sh
 
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw
+if [ "${1:-}" != "--on-display" ]; then
+  bash tools/bootstrap.sh
+  cmake --preset mingw >/dev/null
+  cmake --build --preset mingw
+  # Windows need an X server: a virtual one when there is no display.
+  if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash tools/test.sh --on-display "$@"
+  fi
+  exec bash tools/test.sh --on-display "$@"
+fi
+shift
 
 . tools/wine-env.sh
-
-quellbox_prefix
-# One wineserver for the whole run, and one X server when there is no display.
-wineserver -p 60 || true
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset mingw "$@"
-fi
-exec ctest --preset mingw "$@"
+quellbox_session
+status=0
+ctest --preset mingw "$@" || status=$?
+wineserver -k 2>/dev/null || true
+exit $status

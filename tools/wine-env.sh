@@ -20,3 +20,13 @@ quellbox_prefix() {
     fi
   ) 9>"$WINEPREFIX.lock"
 }
+
+# Starts a fresh Wine session on the current display: a server that outlives each program, and
+# Wine's own services (explorer's desktop among them) started here with no output to hold open
+# and on this display, not on the one of an earlier session.
+quellbox_session() {
+  wineserver -k 2>/dev/null || true
+  quellbox_prefix
+  wineserver -p 60
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}

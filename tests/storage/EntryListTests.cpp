@@ -40,6 +40,8 @@ protected:
     ~EntryListFile() override {
         for (const char* clsid : {kA, kB, kC})
             DeleteCompatKey(clsid);
+        // The braced CLSID of one test gets a key of its own.
+        DeleteCompatKey(std::string("{") + kA + "}");
     }
 
     void UseListFile(const std::string& path) {
