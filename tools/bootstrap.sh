@@ -1,34 +1,25 @@
 #!/usr/bin/env bash
-# Installs what building and running Quellbox under Wine needs, only when it is missing.
+# Installs what building, running and testing Quellbox under Wine needs, when it is missing:
+# the i386 architecture, MinGW-w64, 32- and 64-bit Wine (a 64-bit prefix, as on 64-bit
+# Windows), Xvfb, CMake, GoogleTest's sources, CJK fonts and the zh_CN.UTF-8 locale.
 set -euo pipefail
-
-need=()
-have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
-  rm -f /var/lib/apt/lists/lock
-  touch /tmp/.quellbox-apt-stale
 fi
 
+need=()
 for p in cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 wine64 \
-         xvfb xauth x11-utils fonts-wqy-microhei imagemagick locales googletest clang-format; do
-  have "$p" || need+=("$p")
+         xvfb xauth x11-utils imagemagick fonts-wqy-microhei locales googletest clang-format; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
 done
-
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update
   apt-get install -y --no-install-recommends "${need[@]}"
 fi
 
-# Wine maps non-ASCII file names only through a real zh_CN.UTF-8 locale.
+# Wine maps non-ASCII file names only through a real zh_CN.UTF-8 locale on this side.
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
   localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
-fi
-
-# The posix thread model is the one with std::thread; make it the default compiler.
-if [ -x /usr/bin/i686-w64-mingw32-g++-posix ]; then
-  update-alternatives --set i686-w64-mingw32-g++ /usr/bin/i686-w64-mingw32-g++-posix >/dev/null 2>&1 || true
-  update-alternatives --set i686-w64-mingw32-gcc /usr/bin/i686-w64-mingw32-gcc-posix >/dev/null 2>&1 || true
 fi
