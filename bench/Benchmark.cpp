@@ -46,15 +46,8 @@ std::string Clsid(int i) {
     return text;
 }
 
-struct Rows : public IEntrySink, public IEntrySource {
-    void AddEntry(const Entry& entry) override { rows.push_back(entry); }
-    int GetEntryCount() const override { return static_cast<int>(rows.size()); }
-    Entry GetEntry(int nIndex) const override { return rows[nIndex]; }
-    std::vector<Entry> rows;
-};
-
-Rows MakeRows(int n) {
-    Rows rows;
+CEntryArray MakeEntries(int n) {
+    CEntryArray rows;
     for (int i = 0; i < n; ++i) {
         Entry entry;
         char name[40];
@@ -62,7 +55,7 @@ Rows MakeRows(int n) {
         entry.strName = name;
         entry.strClsid = Clsid(i).c_str();
         entry.bBlocked = i % 2 == 0;
-        rows.rows.push_back(entry);
+        rows.m_entries.push_back(entry);
     }
     return rows;
 }
@@ -149,13 +142,13 @@ double RegImport(int n, const std::string& dir, DWORD flip) {
 }
 
 // The platform's per-key private-profile method.
-void PlatformSave(const Rows& rows, const std::string& path) {
+void PlatformSave(const CEntryArray& rows, const std::string& path) {
     ::WritePrivateProfileStringA("Setting", NULL, NULL, path.c_str());
     for (int i = 0; i < rows.GetEntryCount(); ++i) {
         std::string n = std::to_string(i);
-        ::WritePrivateProfileStringA("Setting", ("N" + n).c_str(), rows.rows[i].strName,
+        ::WritePrivateProfileStringA("Setting", ("N" + n).c_str(), rows.m_entries[i].strName,
                                      path.c_str());
-        ::WritePrivateProfileStringA("Setting", ("S" + n).c_str(), rows.rows[i].strClsid,
+        ::WritePrivateProfileStringA("Setting", ("S" + n).c_str(), rows.m_entries[i].strClsid,
                                      path.c_str());
     }
 }
@@ -283,7 +276,7 @@ int main() {
         const int runs = n < 10000 ? 7 : 5;
         Figures f = {};
         f.n = n;
-        Rows rows = MakeRows(n);
+        CEntryArray rows = MakeEntries(n);
         DeleteKeys(n);
         EntryList::Save(rows); // the file and the keys exist from here on
 
@@ -306,28 +299,28 @@ int main() {
                 file.WriteString("Setting", NULL, "");
                 for (int i = 0; i < n; ++i) {
                     std::string k = std::to_string(i);
-                    file.WriteString("Setting", ("N" + k).c_str(), rows.rows[i].strName);
-                    file.WriteString("Setting", ("S" + k).c_str(), rows.rows[i].strClsid);
+                    file.WriteString("Setting", ("N" + k).c_str(), rows.m_entries[i].strName);
+                    file.WriteString("Setting", ("S" + k).c_str(), rows.m_entries[i].strClsid);
                 }
                 file.Write(path.c_str());
             });
         f.load = Median(
             runs, [] {},
             [&] {
-                Rows loaded;
+                CEntryArray loaded;
                 EntryList::Load(loaded);
             });
         f.readFloor = Median(
             runs, [] {}, [&] { ReadFloor(n); });
         // Every save flips every entry, so that each one really writes.
         bool flipped = false;
-        Rows flip = rows;
+        CEntryArray flip = rows;
         f.save = Median(
             runs,
             [&] {
                 flipped = !flipped;
                 for (int i = 0; i < n; ++i)
-                    flip.rows[i].bBlocked = rows.rows[i].bBlocked != flipped;
+                    flip.m_entries[i].bBlocked = rows.m_entries[i].bBlocked != flipped;
             },
             [&] { EntryList::Save(flip); });
         // A save in which no value changes, as after most sessions.

@@ -73,6 +73,19 @@ CString AfxGetModuleFileName(HMODULE hModule) {
     return CString();
 }
 
+CString AfxGetSystemMessage(DWORD dwError) {
+    char* pszError = NULL;
+    ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                     NULL, dwError, 0, reinterpret_cast<LPSTR>(&pszError), 0, NULL);
+    CString strError(pszError ? pszError : "");
+    ::LocalFree(pszError);
+    strError.TrimRight();
+    if (strError.IsEmpty())
+        strError.Format("error %lu", static_cast<unsigned long>(dwError));
+    return strError;
+}
+
 int AfxWinMain(HINSTANCE hInstance) {
     CWinApp* pApp = AfxGetApp();
     if (pApp == NULL)

@@ -48,6 +48,9 @@ CWinApp* AfxGetApp();
 // The full path of a module, however long; empty when it cannot be had.
 CString AfxGetModuleFileName(HMODULE hModule);
 
+// The system's text for an error code, without its line break; "error N" when it has none.
+CString AfxGetSystemMessage(DWORD dwError);
+
 // Dialogs here host no ActiveX controls, so there is no container to enable.
 inline void AfxEnableControlContainer() {}
 

@@ -16,39 +16,17 @@
 
 namespace {
 
-class CEntries : public IEntrySink, public IEntrySource {
-public:
-    void AddEntry(const Entry& entry) override { m_entries.push_back(entry); }
-    int GetEntryCount() const override { return static_cast<int>(m_entries.size()); }
-    Entry GetEntry(int nIndex) const override { return m_entries[nIndex]; }
-
-    int Find(const CString& strClsid) const {
-        for (size_t i = 0; i < m_entries.size(); ++i) {
-            if (m_entries[i].strClsid.Compare(strClsid) == 0)
-                return static_cast<int>(i);
-        }
-        return -1;
+int Find(const CEntryArray& entries, const CString& strClsid) {
+    for (size_t i = 0; i < entries.m_entries.size(); ++i) {
+        if (entries.m_entries[i].strClsid.Compare(strClsid) == 0)
+            return static_cast<int>(i);
     }
-
-    std::vector<Entry> m_entries;
-};
+    return -1;
+}
 
 void Print(const std::string& text) {
     fwrite(text.data(), 1, text.size(), stdout);
     fflush(stdout);
-}
-
-CString SystemMessage(DWORD dwError) {
-    char* pszError = NULL;
-    ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                     NULL, dwError, 0, reinterpret_cast<LPSTR>(&pszError), 0, NULL);
-    CString strError(pszError ? pszError : "");
-    ::LocalFree(pszError);
-    strError.TrimRight();
-    if (strError.IsEmpty())
-        strError.Format("error %lu", static_cast<unsigned long>(dwError));
-    return strError;
 }
 
 std::string Count(int n, LPCSTR pszOne, LPCSTR pszMany) {
@@ -59,21 +37,21 @@ LPCSTR ListFile() { return AfxGetApp()->m_pszProfileName; }
 
 // Load alone reads an unreadable list file as an empty list; here that would pass for "no
 // entries", so the file is read once first to tell.
-bool LoadEntries(CEntries* pEntries) {
+bool LoadEntries(CEntryArray* pEntries) {
     if (!AfxGetApp()->LoadProfile()) {
         PrintError("cannot read the list file %s: %s", ListFile(),
-                   static_cast<LPCSTR>(SystemMessage(::GetLastError())));
+                   static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
         return false;
     }
     EntryList::Load(*pEntries);
     return true;
 }
 
-bool SaveEntries(const CEntries& entries) {
+bool SaveEntries(const CEntryArray& entries) {
     SaveResult result = EntryList::Save(entries);
     if (!result.bListFileSaved)
         PrintError("cannot save the list file %s: %s", ListFile(),
-                   static_cast<LPCSTR>(SystemMessage(result.dwListFileError)));
+                   static_cast<LPCSTR>(AfxGetSystemMessage(result.dwListFileError)));
     if (result.nRegistryFailures > 0) {
         // Save only counts them; the registry tells which.
         int nNamed = 0;
@@ -151,7 +129,7 @@ void PrintError(LPCSTR pszFormat, ...) {
 }
 
 int ListCommand(bool bCsv) {
-    CEntries entries;
+    CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;
     REGSAM views[2];
@@ -184,7 +162,7 @@ int ListCommand(bool bCsv) {
 int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bAll,
                       LPCSTR pszAddName) {
     LPCSTR pszState = bBlocked ? "blocked" : "unblocked";
-    CEntries entries;
+    CEntryArray entries;
     std::vector<CString> targets = clsids;
     if (bAll || pszAddName) {
         if (!LoadEntries(&entries))
@@ -195,7 +173,7 @@ int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bA
         for (const Entry& entry : entries.m_entries)
             targets.push_back(entry.strClsid);
     }
-    if (pszAddName && entries.Find(targets[0]) < 0) {
+    if (pszAddName && Find(entries, targets[0]) < 0) {
         // A new row goes in as the dialog's OK would save it: the list and its flag at once.
         Entry entry = {pszAddName, targets[0], bBlocked};
         entries.m_entries.push_back(entry);
@@ -218,12 +196,12 @@ int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bA
 }
 
 int ExportCommand(LPCSTR pszFile) {
-    CEntries entries;
+    CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;
     if (!WriteFileBytes(pszFile, BuildRegFile(entries.m_entries))) {
         PrintError("cannot write %s: %s", pszFile,
-                   static_cast<LPCSTR>(SystemMessage(::GetLastError())));
+                   static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
         return EXIT_FAILED;
     }
     Print("exported " + Count(entries.GetEntryCount(), "entry", "entries") + " to " + pszFile +
@@ -235,10 +213,10 @@ int ImportCommand(LPCSTR pszFile) {
     std::string bytes;
     if (!ReadFileBytes(pszFile, &bytes)) {
         PrintError("cannot read %s: %s", pszFile,
-                   static_cast<LPCSTR>(SystemMessage(::GetLastError())));
+                   static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
         return EXIT_FAILED;
     }
-    CEntries entries;
+    CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;
     // Save writes every row's flag: the listed rows keep what they were loaded with, and new
@@ -260,7 +238,7 @@ int ImportCommand(LPCSTR pszFile) {
             pszReason = reason;
         } else {
             firstLine[static_cast<LPCSTR>(strClsid)] = line.nLine;
-            if (entries.Find(strClsid) >= 0)
+            if (Find(entries, strClsid) >= 0)
                 pszReason = "duplicate: already listed";
         }
         if (pszReason) {

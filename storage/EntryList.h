@@ -4,6 +4,8 @@
 
 #include "framework/String.h"
 
+#include <vector>
+
 struct Entry {
     CString strName;  // as the user typed it
     CString strClsid; // trimmed and upper-cased, without braces
@@ -27,6 +29,16 @@ public:
 
 protected:
     ~IEntrySource() {}
+};
+
+// The entries in memory, for callers without a list control to hold them.
+class CEntryArray : public IEntrySink, public IEntrySource {
+public:
+    void AddEntry(const Entry& entry) override { m_entries.push_back(entry); }
+    int GetEntryCount() const override { return static_cast<int>(m_entries.size()); }
+    Entry GetEntry(int nIndex) const override { return m_entries[nIndex]; }
+
+    std::vector<Entry> m_entries;
 };
 
 struct SaveResult {

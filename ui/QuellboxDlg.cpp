@@ -97,17 +97,9 @@ void CQuellboxDlg::OnOK() {
 void CQuellboxDlg::ReportSaveFailure(const SaveResult& result) {
     CString details;
     if (!result.bListFileSaved) {
-        char* pszError = NULL;
-        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                             FORMAT_MESSAGE_IGNORE_INSERTS,
-                         NULL, result.dwListFileError, 0, reinterpret_cast<LPSTR>(&pszError), 0,
-                         NULL);
-        CString strError(pszError ? pszError : "");
-        ::LocalFree(pszError);
-        strError.TrimRight();
         CString line;
         line.Format(LoadText(IDS_SAVE_FILE_FAILED), AfxGetApp()->m_pszProfileName,
-                    static_cast<LPCSTR>(strError));
+                    static_cast<LPCSTR>(AfxGetSystemMessage(result.dwListFileError)));
         details += line;
     }
     if (result.nRegistryFailures > 0) {
