@@ -1,9 +1,9 @@
 #include "framework/WinApp.h"
 #include "storage/EntryList.h"
+#include "storage/StorageTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -11,18 +11,7 @@
 
 namespace {
 
-// The built program, as a Windows path: ctest passes its Unix path.
-std::string BuiltExecutable() {
-    const char* unixPath = getenv("QUELLBOX_EXE");
-    std::string path = unixPath ? unixPath : "";
-    if (!path.empty() && path[0] == '/') {
-        for (char& c : path)
-            if (c == '/')
-                c = '\\';
-        path = "Z:" + path;
-    }
-    return path;
-}
+std::string BuiltExecutable() { return BuiltProgramPath("QUELLBOX_EXE"); }
 
 std::string VersionString(const std::vector<char>& block, const char* name) {
     void* value = NULL;
@@ -31,10 +20,6 @@ std::string VersionString(const std::vector<char>& block, const char* name) {
     if (!VerQueryValueA(&block[0], query.c_str(), &value, &size))
         return "<missing>";
     return std::string(static_cast<const char*>(value));
-}
-
-bool MakeDirectory(const std::wstring& path) {
-    return CreateDirectoryW(path.c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 } // namespace
@@ -60,18 +45,12 @@ TEST(ListFilePath, FallsBackToTheWorkingDirectoryOnlyWithoutAName) {
 TEST(ModuleFileName, IsWholeEvenBeyondMaxPath) {
     // A module in a directory deeper than MAX_PATH: a 260-byte buffer would cut its name, and
     // the cut name's directory is some other directory.
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring dir =
-        std::wstring(L"\\\\?\\") + temp + L"qbxdeep" + std::to_wstring(GetCurrentProcessId());
-    std::vector<std::wstring> made;
+    ScratchDir scratch;
+    std::wstring dir = L"\\\\?\\" + Widen(scratch.Path());
     for (int i = 0; i < 4; ++i) {
-        ASSERT_TRUE(MakeDirectory(dir)) << GetLastError();
-        made.push_back(dir);
         dir += L"\\" + std::wstring(80, static_cast<wchar_t>(L'a' + i));
+        ASSERT_TRUE(CreateDirectoryW(dir.c_str(), NULL)) << GetLastError();
     }
-    ASSERT_TRUE(MakeDirectory(dir)) << GetLastError();
-    made.push_back(dir);
     std::wstring dll = dir + L"\\probe.dll";
     wchar_t probe[MAX_PATH];
     GetModuleFileNameW(NULL, probe, MAX_PATH);
@@ -93,10 +72,8 @@ TEST(ModuleFileName, IsWholeEvenBeyondMaxPath) {
     EXPECT_EQ(std::string(expected, bytes - strlen("probe.dll")) + "Quellbox.ini",
               std::string(listFile, listFile.GetLength()));
 
+    // The scratch directory can go only once the module is no longer loaded.
     FreeLibrary(hProbe);
-    DeleteFileW(dll.c_str());
-    for (auto it = made.rbegin(); it != made.rend(); ++it)
-        RemoveDirectoryW(it->c_str());
 }
 
 TEST(BuiltExecutable, CarriesTheVersionBlock) {

@@ -1,15 +1,13 @@
 // Runs the built Quellbox.exe as its own process from a scratch directory, drives its dialogs
 // with window messages from here, and reads back what it left in its list file and in the
 // registry once it has exited.
+#include "storage/StorageTestSupport.h"
 #include "support/WindowDriver.h"
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
-#include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -26,9 +24,9 @@ const int kName = 1005, kClsid = 1006;
 
 const DWORD kWindowTimeoutMs = 30000; // the first window of a Wine process can be slow
 const DWORD kExitTimeoutMs = 30000;
-const int kLastKey = 9; // CLSIDs ...01 to ...09 belong to this test
+const int kGroup = 3, kLastKey = 9; // TestClsid(kGroup, 1) to (kGroup, 9) belong to this test
 
-// GBK texts: "测试", "新控件" and the refusal of a CLSID listed already.
+// GBK texts: "test" and "new control" in Chinese, and the refusal of a CLSID listed already.
 const char kTestName[] = "\xB2\xE2\xCA\xD4";
 const char kNewName[] = "\xD0\xC2\xBF\xD8\xBC\xFE";
 const char kClsidExists[] =
@@ -37,116 +35,19 @@ const char kClsidExists[] =
 // Another tool's section: the program must keep it byte for byte, spaces and comment included.
 const char kOtherSection[] = "[Other]\r\nColor=blue\r\n; keep me\r\nSize = 12 \r\n";
 
-std::string Clsid(int n) {
-    char text[40];
-    sprintf(text, "5E5E0003-0000-0000-0000-0000000000%02X", n);
-    return text;
-}
-
-std::string KeyPath(int n) {
-    return "Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{" + Clsid(n) + "}";
-}
-
-// Under WOW64 the program keeps the kill bit in the 32-bit and the 64-bit view alike.
-std::vector<REGSAM> Views() {
-    BOOL bWow64 = FALSE;
-    IsWow64Process(GetCurrentProcess(), &bWow64);
-    if (!bWow64)
-        return std::vector<REGSAM>(1, 0);
-    return std::vector<REGSAM>({KEY_WOW64_32KEY, KEY_WOW64_64KEY});
-}
-
-// The same flags in every view, as on a machine where both agree.
-void SetFlags(int n, DWORD dwFlags) {
-    for (REGSAM view : Views()) {
-        HKEY hKey;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath(n).c_str(), 0, NULL, 0,
-                                                 KEY_SET_VALUE | view, NULL, &hKey, NULL));
-        RegSetValueExA(hKey, "Compatibility Flags", 0, REG_DWORD,
-                       reinterpret_cast<const BYTE*>(&dwFlags), sizeof(dwFlags));
-        RegCloseKey(hKey);
-    }
-}
-
-void DeleteFlagsKeys() {
-    for (int n = 1; n <= kLastKey; ++n) {
-        for (REGSAM view : Views())
-            RegDeleteKeyExA(HKEY_LOCAL_MACHINE, KeyPath(n).c_str(), view, 0);
-    }
-}
-
-std::string Dword(DWORD dw) {
-    char text[16];
-    sprintf(text, "0x%08lX", static_cast<unsigned long>(dw));
-    return text;
-}
-
-// What a control's flags look like in text, so that a key created with 0 differs from no key.
-std::string FlagsIn(int n, REGSAM view) {
-    HKEY hKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(n).c_str(), 0, KEY_QUERY_VALUE | view, &hKey) !=
-        ERROR_SUCCESS)
-        return "no key";
-    DWORD dwType = 0, dwValue = 0, cbData = sizeof(dwValue);
-    LONG rc = RegQueryValueExA(hKey, "Compatibility Flags", NULL, &dwType,
-                               reinterpret_cast<BYTE*>(&dwValue), &cbData);
-    RegCloseKey(hKey);
-    if (rc != ERROR_SUCCESS)
-        return "no value";
-    if (dwType != REG_DWORD || cbData != sizeof(dwValue))
-        return "not a DWORD";
-    return Dword(dwValue);
-}
-
-// One text when every view agrees, each view's own when they differ.
-std::string Flags(int n) {
-    std::vector<REGSAM> views = Views();
-    std::string first = FlagsIn(n, views[0]);
-    if (views.size() == 1 || FlagsIn(n, views[1]) == first)
-        return first;
-    return "32-bit view " + first + ", 64-bit view " + FlagsIn(n, views[1]);
-}
-
-std::vector<std::string> AllFlags() {
-    std::vector<std::string> flags;
-    for (int n = 1; n <= kLastKey; ++n)
-        flags.push_back(Clsid(n) + " " + Flags(n));
-    return flags;
-}
+std::string Clsid(int n) { return TestClsid(kGroup, n); }
 
 typedef std::vector<std::pair<std::string, int>> Names; // name and CLSID number, in order
 
 // The rows in [Setting], then a pair after a gap that loading must not reach and saving must
 // drop, then the other tool's section.
 std::string ListFile(const Names& rows) {
-    std::string text = "[Setting]\r\n";
-    size_t i = 0;
-    for (; i < rows.size(); ++i) {
-        text += "N" + std::to_string(i) + "=" + rows[i].first + "\r\n";
-        text += "S" + std::to_string(i) + "=" + Clsid(rows[i].second) + "\r\n";
-    }
-    text += "N" + std::to_string(i + 1) + "=Stale\r\nS" + std::to_string(i + 1) + "=" +
-            Clsid(kLastKey) + "\r\n";
-    return text + "\r\n" + kOtherSection;
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    FILE* f = fopen(path.c_str(), "wb");
-    ASSERT_TRUE(f != NULL) << path;
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-}
-
-std::string ReadBytes(const std::string& path) {
-    std::string bytes;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (f == NULL)
-        return "(missing)";
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof(buffer), f)) > 0;)
-        bytes.append(buffer, n);
-    fclose(f);
-    return bytes;
+    NamedClsids entries;
+    for (const auto& row : rows)
+        entries.push_back({row.first, Clsid(row.second)});
+    const std::string gap = std::to_string(rows.size() + 1);
+    return ListFileText(entries) + "N" + gap + "=Stale\r\nS" + gap + "=" + Clsid(kLastKey) +
+           "\r\n\r\n" + kOtherSection;
 }
 
 std::string Profile(const std::string& path, const char* pszSection, const char* pszKey) {
@@ -173,21 +74,11 @@ void ExpectListFile(const std::string& path, const Names& rows) {
     std::sort(expected.begin(), expected.end());
     std::sort(keys.begin(), keys.end());
     EXPECT_EQ(expected, keys);
-    EXPECT_NE(std::string::npos, ReadBytes(path).find(kOtherSection)) << ReadBytes(path);
+    EXPECT_NE(std::string::npos, ReadFileBytes(path).find(kOtherSection)) << ReadFileBytes(path);
     EXPECT_EQ("blue", Profile(path, "Other", "Color"));
 }
 
-std::string Row(const std::string& name, int n, bool bTicked) {
-    return name + " | " + Clsid(n) + (bTicked ? " | ticked" : " | clear");
-}
-
-std::vector<std::string> Rows(const RemoteListView& list) {
-    std::vector<std::string> rows;
-    for (int i = 0; i < list.Count(); ++i)
-        rows.push_back(list.Text(i, 0) + " | " + list.Text(i, 1) +
-                       (list.Checked(i) ? " | ticked" : " | clear"));
-    return rows;
-}
+ListRow Row(const std::string& name, int n, bool bTicked) { return {name, Clsid(n), bTicked}; }
 
 // The program handles posted input later; this waits until it shows the result.
 bool Eventually(const std::function<bool()>& done) {
@@ -198,40 +89,19 @@ bool Eventually(const std::function<bool()>& done) {
     return done();
 }
 
-std::string WindowsPath(std::string path) {
-    if (path.empty() || path[0] != '/')
-        return path;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return "Z:" + path;
-}
-
 class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        DeleteFlagsKeys();
-        static int s_nRun = 0;
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof(temp), temp);
-        m_dir = std::string(temp) + "QuellboxE2E-" + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(++s_nRun);
-        ASSERT_TRUE(CreateDirectoryA(m_dir.c_str(), NULL)) << m_dir;
-        m_ini = m_dir + "\\Quellbox.ini";
-        const char* pszExe = getenv("QUELLBOX_EXE");
-        ASSERT_TRUE(pszExe != NULL && *pszExe != '\0') << "QUELLBOX_EXE is not set";
-        m_exe = m_dir + "\\Quellbox.exe";
-        ASSERT_TRUE(CopyFileA(WindowsPath(pszExe).c_str(), m_exe.c_str(), FALSE)) << pszExe;
+        DeleteTestClsidKeys(kGroup, kLastKey);
+        const std::string built = BuiltProgramPath("QUELLBOX_EXE");
+        ASSERT_FALSE(built.empty()) << "QUELLBOX_EXE is not set";
+        ASSERT_TRUE(CopyFileA(built.c_str(), m_exe.c_str(), FALSE)) << built;
     }
 
+    // The process goes first: its executable and list file are in the scratch directory.
     void TearDown() override {
         EndProcess();
-        DeleteFlagsKeys();
-        WIN32_FIND_DATAA found;
-        HANDLE hFind = FindFirstFileA((m_dir + "\\*").c_str(), &found);
-        for (BOOL more = hFind != INVALID_HANDLE_VALUE; more; more = FindNextFileA(hFind, &found))
-            DeleteFileA((m_dir + "\\" + found.cFileName).c_str());
-        if (hFind != INVALID_HANDLE_VALUE)
-            FindClose(hFind);
-        RemoveDirectoryA(m_dir.c_str());
+        DeleteTestClsidKeys(kGroup, kLastKey);
     }
 
     void Start(const std::string& args = std::string()) {
@@ -239,7 +109,7 @@ protected:
         STARTUPINFOA si = {};
         si.cb = sizeof(si);
         ASSERT_TRUE(CreateProcessA(m_exe.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL,
-                                   m_dir.c_str(), &si, &m_pi))
+                                   m_dir.Path().c_str(), &si, &m_pi))
             << GetLastError();
         m_hMain = WaitForWindow(m_pi.dwProcessId, "#32770", NULL, NULL, kWindowTimeoutMs);
         ASSERT_TRUE(m_hMain != NULL) << "no main dialog";
@@ -296,54 +166,39 @@ protected:
         ASSERT_TRUE(Eventually([&] { return list.Count() == nCount - 1; }));
     }
 
-    // A click on the upper or lower arrow of the up-down control.
-    void ClickSpin(bool bUpper) {
-        HWND hSpin = GetDlgItem(m_hMain, kSpin);
-        RECT rect;
-        ASSERT_TRUE(GetClientRect(hSpin, &rect));
-        LPARAM at = MAKELPARAM(rect.right / 2, bUpper ? rect.bottom / 4 : rect.bottom * 3 / 4);
-        PostMessageA(hSpin, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        PostMessageA(hSpin, WM_LBUTTONUP, 0, at);
-    }
-
-    HWND FocusOf() {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof(info);
-        GetGUIThreadInfo(m_pi.dwThreadId, &info);
-        return info.hwndFocus;
-    }
-
-    std::string m_dir, m_ini, m_exe;
+    ScratchDir m_dir;
+    std::string m_ini = m_dir.Path("Quellbox.ini");
+    std::string m_exe = m_dir.Path("Quellbox.exe");
     PROCESS_INFORMATION m_pi = {};
     HWND m_hMain = NULL;
     HWND m_hList = NULL;
 };
 
 TEST_F(EndToEnd, EditSessionEndedWithOkIsSavedInDisplayOrderWithKillBits) {
-    SetFlags(1, 0x400);
-    SetFlags(2, 0x401);
-    SetFlags(3, 0);
-    SetFlags(5, 0x400);
-    SetFlags(6, 0x402);
+    SetFlags(Clsid(1), 0x400);
+    SetFlags(Clsid(2), 0x401);
+    SetFlags(Clsid(3), 0);
+    SetFlags(Clsid(5), 0x400);
+    SetFlags(Clsid(6), 0x402);
     Names prepared = {{"Alpha", 1}, {"Beta", 2}, {kTestName, 3}, {"Delta", 4}, {"Echo", 5}};
-    ASSERT_NO_FATAL_FAILURE(WriteBytes(m_ini, ListFile(prepared)));
+    ASSERT_NO_FATAL_FAILURE(WriteFileBytes(m_ini, ListFile(prepared)));
     ASSERT_NO_FATAL_FAILURE(Start());
     RemoteListView list(m_hList);
 
     // Only the kill bit ticks a box; 0 and a missing key both leave it clear.
-    std::vector<std::string> rows = {Row("Alpha", 1, true), Row("Beta", 2, true),
-                                     Row(kTestName, 3, false), Row("Delta", 4, false),
-                                     Row("Echo", 5, true)};
-    ASSERT_EQ(rows, Rows(list));
+    std::vector<ListRow> rows = {Row("Alpha", 1, true), Row("Beta", 2, true),
+                                 Row(kTestName, 3, false), Row("Delta", 4, false),
+                                 Row("Echo", 5, true)};
+    ASSERT_EQ(rows, ReadRows(list));
 
     ASSERT_NO_FATAL_FAILURE(TypeNewEntry(kNewName, "5e5e0003-0000-0000-0000-000000000006"));
     ASSERT_TRUE(Eventually([&] { return list.Count() == 6; }));
     rows.push_back(Row(kNewName, 6, true));
-    EXPECT_EQ(rows, Rows(list));
+    EXPECT_EQ(rows, ReadRows(list));
 
     ASSERT_NO_FATAL_FAILURE(TypeNewEntry("Dup", "5e5e0003-0000-0000-0000-000000000002"));
     EXPECT_EQ(kClsidExists, AnswerMessageBox(m_pi.dwProcessId, m_hMain));
-    EXPECT_EQ(rows, Rows(list));
+    EXPECT_EQ(rows, ReadRows(list));
 
     list.SetChecked(2, true);
     list.SetChecked(1, false);
@@ -351,55 +206,54 @@ TEST_F(EndToEnd, EditSessionEndedWithOkIsSavedInDisplayOrderWithKillBits) {
     EXPECT_EQ(4, list.Selected());
 
     list.Select(3);
-    ASSERT_NO_FATAL_FAILURE(ClickSpin(true));
+    ASSERT_NO_FATAL_FAILURE(ClickSpinArrow(GetDlgItem(m_hMain, kSpin), true));
     ASSERT_TRUE(Eventually([&] { return list.Text(2, 0) == "Delta"; })) << list.Text(2, 0);
     rows = {Row("Alpha", 1, true), Row("Beta", 2, false), Row("Delta", 4, false),
             Row(kTestName, 3, true), Row(kNewName, 6, true)};
-    EXPECT_EQ(rows, Rows(list));
+    EXPECT_EQ(rows, ReadRows(list));
 
     PostCommand(m_hMain, IDOK);
     ASSERT_NO_FATAL_FAILURE(ExpectExit());
 
     ExpectListFile(m_ini, {{"Alpha", 1}, {"Beta", 2}, {"Delta", 4}, {kTestName, 3}, {kNewName, 6}});
-    EXPECT_EQ(Dword(0x400), Flags(1));
-    EXPECT_EQ(Dword(0x001), Flags(2)); // only the kill bit goes
-    EXPECT_EQ(Dword(0x400), Flags(3));
-    EXPECT_EQ(Dword(0x000), Flags(4)); // a clear row leaves an explicit 0
-    EXPECT_EQ(Dword(0x400), Flags(5)); // deleting a row does not unblock its control
-    EXPECT_EQ(Dword(0x402), Flags(6));
-    EXPECT_EQ("no key", Flags(kLastKey)); // the entry after the gap was never a row
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(1)));
+    EXPECT_EQ("0x00000001", DescribeFlags(Clsid(2))); // only the kill bit goes
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(3)));
+    EXPECT_EQ("0x00000000", DescribeFlags(Clsid(4))); // a clear row leaves an explicit 0
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(5))); // deleting a row does not unblock its control
+    EXPECT_EQ("0x00000402", DescribeFlags(Clsid(6)));
+    EXPECT_EQ("no key", DescribeFlags(Clsid(kLastKey))); // the entry after the gap was never a row
 }
 
 TEST_F(EndToEnd, EnterInTheListCommitsAndClosesLikeOk) {
-    SetFlags(1, 0x400);
+    SetFlags(Clsid(1), 0x400);
     Names prepared = {{"Alpha", 1}, {"Beta", 2}};
-    ASSERT_NO_FATAL_FAILURE(WriteBytes(m_ini, ListFile(prepared)));
+    ASSERT_NO_FATAL_FAILURE(WriteFileBytes(m_ini, ListFile(prepared)));
     ASSERT_NO_FATAL_FAILURE(Start());
     RemoteListView list(m_hList);
     ASSERT_EQ(2, list.Count());
     list.SetChecked(0, false);
     list.SetChecked(1, true);
-    ASSERT_EQ(m_hList, FocusOf());
+    ASSERT_EQ(m_hList, FocusedWindow(m_hMain));
 
     PostKey(m_hList, VK_RETURN);
     ASSERT_NO_FATAL_FAILURE(ExpectExit());
 
     ExpectListFile(m_ini, prepared);
-    EXPECT_EQ(Dword(0), Flags(1));
-    EXPECT_EQ(Dword(0x400), Flags(2));
+    EXPECT_EQ("0x00000000", DescribeFlags(Clsid(1)));
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(2)));
 }
 
 TEST_F(EndToEnd, CancelEscAndCloseBoxWriteNothing) {
-    const char* ways[] = {"Cancel", "Esc", "close box"};
-    for (int way = 0; way < 3; ++way) {
-        SCOPED_TRACE(ways[way]);
-        DeleteFlagsKeys();
-        SetFlags(1, 0x400);
-        SetFlags(2, 0x401);
-        SetFlags(4, 0);
+    for (const CancelWay& way : kCancelWays) {
+        SCOPED_TRACE(way.pszWhat);
+        DeleteTestClsidKeys(kGroup, kLastKey);
+        SetFlags(Clsid(1), 0x400);
+        SetFlags(Clsid(2), 0x401);
+        SetFlags(Clsid(4), 0);
         std::string bytes = ListFile({{"Alpha", 1}, {"Beta", 2}, {"Gamma", 3}, {"Delta", 4}});
-        ASSERT_NO_FATAL_FAILURE(WriteBytes(m_ini, bytes));
-        std::vector<std::string> flags = AllFlags();
+        ASSERT_NO_FATAL_FAILURE(WriteFileBytes(m_ini, bytes));
+        std::vector<std::string> flags = DescribeTestClsidFlags(kGroup, kLastKey);
         ASSERT_NO_FATAL_FAILURE(Start());
         RemoteListView list(m_hList);
         ASSERT_EQ(4, list.Count());
@@ -408,40 +262,36 @@ TEST_F(EndToEnd, CancelEscAndCloseBoxWriteNothing) {
         list.SetChecked(2, true);
         list.SetChecked(3, true);
         ASSERT_NO_FATAL_FAILURE(DeleteRow(list, 1));
-        if (way == 0)
-            PostCommand(m_hMain, IDCANCEL);
-        else if (way == 1)
-            PostKey(m_hList, VK_ESCAPE);
-        else
-            PostMessageA(m_hMain, WM_SYSCOMMAND, SC_CLOSE, 0);
+        way.post(m_hMain, m_hList);
         ASSERT_NO_FATAL_FAILURE(ExpectExit());
 
-        EXPECT_EQ(bytes, ReadBytes(m_ini));
-        EXPECT_EQ(flags, AllFlags()); // a missing key stays missing, too
+        EXPECT_EQ(bytes, ReadFileBytes(m_ini));
+        // A missing key stays missing, too.
+        EXPECT_EQ(flags, DescribeTestClsidFlags(kGroup, kLastKey));
     }
 }
 
 TEST_F(EndToEnd, CommandLineIsIgnored) {
     // A list file named on the command line is neither read nor written.
-    std::string decoy = m_dir + "\\Decoy.ini";
+    std::string decoy = m_dir.Path("Decoy.ini");
     std::string decoyBytes = ListFile({{"Decoy", 7}});
-    ASSERT_NO_FATAL_FAILURE(WriteBytes(decoy, decoyBytes));
+    ASSERT_NO_FATAL_FAILURE(WriteFileBytes(decoy, decoyBytes));
     Names prepared = {{"Alpha", 1}, {"Beta", 2}};
-    ASSERT_NO_FATAL_FAILURE(WriteBytes(m_ini, ListFile(prepared)));
+    ASSERT_NO_FATAL_FAILURE(WriteFileBytes(m_ini, ListFile(prepared)));
     ASSERT_NO_FATAL_FAILURE(Start("/uninstall \"" + decoy + "\" -s Decoy.ini"));
     RemoteListView list(m_hList);
-    ASSERT_EQ(std::vector<std::string>({Row("Alpha", 1, false), Row("Beta", 2, false)}),
-              Rows(list));
+    ASSERT_EQ(std::vector<ListRow>({Row("Alpha", 1, false), Row("Beta", 2, false)}),
+              ReadRows(list));
     list.SetChecked(1, true);
 
     PostCommand(m_hMain, IDOK);
     ASSERT_NO_FATAL_FAILURE(ExpectExit());
 
     ExpectListFile(m_ini, prepared);
-    EXPECT_EQ(Dword(0), Flags(1));
-    EXPECT_EQ(Dword(0x400), Flags(2));
-    EXPECT_EQ(decoyBytes, ReadBytes(decoy));
-    EXPECT_EQ("no key", Flags(7));
+    EXPECT_EQ("0x00000000", DescribeFlags(Clsid(1)));
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(2)));
+    EXPECT_EQ(decoyBytes, ReadFileBytes(decoy));
+    EXPECT_EQ("no key", DescribeFlags(Clsid(7)));
 }
 
 // GBK: the head of the report of a failed save, and two of its details.
@@ -454,8 +304,8 @@ const char kListFileNotWritten[] =
 TEST_F(EndToEnd, AFailedRegistryWriteIsReportedAndTheEditsStayForAnotherTry) {
     // A CLSID text this long gives a key name that the registry refuses.
     const std::string tooLong(300, 'A');
-    WriteBytes(m_ini, "[Setting]\r\nN0=good\r\nS0=" + Clsid(1) + "\r\nN1=long\r\nS1=" + tooLong +
-                          "\r\n\r\n" + kOtherSection);
+    WriteFileBytes(m_ini,
+                   ListFileText({{"good", Clsid(1)}, {"long", tooLong}}) + "\r\n" + kOtherSection);
     ASSERT_NO_FATAL_FAILURE(Start());
     RemoteListView list(m_hList);
     ASSERT_EQ(2, list.Count());
@@ -467,15 +317,15 @@ TEST_F(EndToEnd, AFailedRegistryWriteIsReportedAndTheEditsStayForAnotherTry) {
     EXPECT_NE(std::string::npos, report.find(kOneRegistryValue)) << report;
     EXPECT_EQ(std::string::npos, report.find(kListFileNotWritten)) << report;
     ASSERT_TRUE(IsWindow(m_hMain)) << "the dialog closed after a failed save";
-    EXPECT_EQ(std::vector<std::string>({Row("good", 1, true), "long | " + tooLong + " | clear"}),
-              Rows(list));
+    EXPECT_EQ(std::vector<ListRow>({Row("good", 1, true), {"long", tooLong, false}}),
+              ReadRows(list));
 
     // Without the faulty row the same OK commits everything and closes.
     ASSERT_NO_FATAL_FAILURE(DeleteRow(list, 1));
     PostCommand(m_hMain, IDOK);
     ASSERT_NO_FATAL_FAILURE(ExpectExit());
     ExpectListFile(m_ini, Names({{"good", 1}}));
-    EXPECT_EQ("0x00000400", Flags(1));
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(1)));
 }
 
 TEST_F(EndToEnd, AListFileThatCannotBeWrittenIsReportedUntilItCan) {
@@ -499,7 +349,7 @@ TEST_F(EndToEnd, AListFileThatCannotBeWrittenIsReportedUntilItCan) {
     ASSERT_NO_FATAL_FAILURE(ExpectExit());
     EXPECT_EQ("new", Profile(m_ini, "Setting", "N0"));
     EXPECT_EQ(Clsid(2), Profile(m_ini, "Setting", "S0"));
-    EXPECT_EQ("0x00000000", Flags(2));
+    EXPECT_EQ("0x00000000", DescribeFlags(Clsid(2)));
 }
 
 } // namespace

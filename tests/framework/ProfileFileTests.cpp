@@ -1,4 +1,5 @@
 #include "framework/ProfileFile.h"
+#include "storage/StorageTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -163,10 +164,11 @@ TEST(ProfileFile, DoubleByteNamesAreNotCaseFolded) {
 
 namespace {
 
+// The names in a directory, sorted.
 std::vector<std::string> List(const std::string& dir) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((dir + "*").c_str(), &data);
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE)
         return names;
     do {
@@ -178,54 +180,32 @@ std::vector<std::string> List(const std::string& dir) {
     return names;
 }
 
-void RemoveTree(const std::string& dir) {
-    for (const std::string& name : List(dir)) {
-        std::string path = dir + name;
-        if (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveTree(path + "\\");
-        else
-            DeleteFileA(path.c_str());
-    }
-    RemoveDirectoryA(dir.c_str());
-}
-
 class ProfileFileOnDisk : public testing::Test {
 protected:
-    void SetUp() override {
-        char temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
-        char name[64];
-        sprintf(name, "qbx-profile-%lu-%lu\\", GetCurrentProcessId(), GetTickCount());
-        m_dir = std::string(temp) + name;
-        ASSERT_TRUE(CreateDirectoryA(m_dir.c_str(), NULL));
-    }
-    void TearDown() override { RemoveTree(m_dir); }
-
-    std::string m_dir;
+    ScratchDir m_dir;
 };
 
 } // namespace
 
 TEST_F(ProfileFileOnDisk, ReadingAMissingFileGivesAnEmptyImageAndSucceeds) {
     CProfileFile file = Parsed("[s]\nk=v\n");
-    EXPECT_TRUE(file.Read((m_dir + "none.ini").c_str()));
+    EXPECT_TRUE(file.Read(m_dir.Path("none.ini").c_str()));
     EXPECT_EQ("", file.Serialize());
     file.Parse("x", 1);
-    EXPECT_TRUE(file.Read((m_dir + "none\\none.ini").c_str()));
+    EXPECT_TRUE(file.Read(m_dir.Path("none\\none.ini").c_str()));
     EXPECT_EQ("", file.Serialize());
 }
 
 TEST_F(ProfileFileOnDisk, ReadingADirectoryFailsWithAnEmptyImage) {
-    ASSERT_TRUE(CreateDirectoryA((m_dir + "d.ini").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA(m_dir.Path("d.ini").c_str(), NULL));
     CProfileFile file = Parsed("[s]\nk=v\n");
-    EXPECT_FALSE(file.Read((m_dir + "d.ini").c_str()));
+    EXPECT_FALSE(file.Read(m_dir.Path("d.ini").c_str()));
     EXPECT_EQ("", file.Serialize());
 }
 
 TEST_F(ProfileFileOnDisk, SaveReplacesTheContentAndLeavesNoTemporaryFileBehind) {
     // The name's trail byte is 0x5C, and the second path ends its folder with '/'.
-    const std::string paths[] = {m_dir + "\x81\x5c.ini",
-                                 m_dir.substr(0, m_dir.size() - 1) + "/b.ini"};
+    const std::string paths[] = {m_dir.Path("\x81\x5c.ini"), m_dir.Path() + "/b.ini"};
     for (const std::string& path : paths) {
         for (LPCSTR content : {"[old]\r\nk=1\r\n", "[new]\r\n"}) {
             ASSERT_TRUE(Parsed(content).Write(path.c_str()));
@@ -234,21 +214,21 @@ TEST_F(ProfileFileOnDisk, SaveReplacesTheContentAndLeavesNoTemporaryFileBehind) 
             EXPECT_EQ(content, read.Serialize());
         }
     }
-    EXPECT_EQ((std::vector<std::string>{"b.ini", "\x81\x5c.ini"}), List(m_dir));
+    EXPECT_EQ((std::vector<std::string>{"b.ini", "\x81\x5c.ini"}), List(m_dir.Path()));
 }
 
 TEST_F(ProfileFileOnDisk, SaveIntoAMissingDirectoryFailsAndLeavesNothingBehind) {
-    EXPECT_FALSE(Parsed("[s]\n").Write((m_dir + "missing\\a.ini").c_str()));
-    EXPECT_TRUE(List(m_dir).empty());
+    EXPECT_FALSE(Parsed("[s]\n").Write(m_dir.Path("missing\\a.ini").c_str()));
+    EXPECT_TRUE(List(m_dir.Path()).empty());
 }
 
 TEST_F(ProfileFileOnDisk, SaveOverADirectoryFailsAndLeavesItAsItWas) {
-    std::string dir = m_dir + "d.ini";
+    std::string dir = m_dir.Path("d.ini");
     ASSERT_TRUE(CreateDirectoryA(dir.c_str(), NULL));
     ASSERT_TRUE(Parsed("inner").Write((dir + "\\inner.ini").c_str()));
     EXPECT_FALSE(Parsed("[s]\n").Write(dir.c_str()));
-    EXPECT_EQ(std::vector<std::string>{"d.ini"}, List(m_dir));
-    EXPECT_EQ(std::vector<std::string>{"inner.ini"}, List(dir + "\\"));
+    EXPECT_EQ(std::vector<std::string>{"d.ini"}, List(m_dir.Path()));
+    EXPECT_EQ(std::vector<std::string>{"inner.ini"}, List(dir));
 }
 
 // Quadratic work (a whole-file rewrite or a scan per key) takes seconds here.
@@ -261,7 +241,7 @@ TEST_F(ProfileFileOnDisk, TwentyThousandKeysAreSetSavedAndFoundAgain) {
         file.WriteString("Entries", key, "C:\\Program Files\\Some Tool\\tool.exe");
         file.WriteString("Flags", key, "1");
     }
-    std::string path = m_dir + "big.ini";
+    std::string path = m_dir.Path("big.ini");
     ASSERT_TRUE(file.Write(path.c_str()));
     CProfileFile read;
     ASSERT_TRUE(read.Read(path.c_str()));

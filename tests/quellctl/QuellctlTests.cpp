@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <string>
 #include <vector>
 
@@ -63,21 +61,12 @@ Outcome RunProcess(const std::string& commandLine) {
 }
 
 std::string QuellctlExe() {
-    const char* env = getenv("QUELLCTL_EXE");
-    std::string path = env ? env : "quellctl.exe";
-    if (!path.empty() && path[0] == '/') {
-        for (char& c : path)
-            c = c == '/' ? '\\' : c;
-        path = "Z:" + path;
-    }
-    return path;
+    const std::string path = BuiltProgramPath("QUELLCTL_EXE");
+    return path.empty() ? "quellctl.exe" : path;
 }
 
-std::string Clsid(int n) {
-    char text[40];
-    sprintf(text, "5E5E0005-0000-0000-0000-0000000000%02X", n);
-    return text;
-}
+const int kGroup = 5, kLastClsid = 15;
+std::string Clsid(int n) { return TestClsid(kGroup, n); }
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -102,8 +91,7 @@ protected:
     void SetUp() override { Clean(); }
     void TearDown() override { Clean(); }
     void Clean() {
-        for (int n = 1; n <= 15; ++n)
-            DeleteCompatKey(Clsid(n));
+        DeleteTestClsidKeys(kGroup, kLastClsid);
         ::RegDeleteTreeA(HKEY_CLASSES_ROOT, ("CLSID\\{" + Clsid(1) + "}").c_str());
         ::RegDeleteKeyA(HKEY_CLASSES_ROOT, ("CLSID\\{" + Clsid(1) + "}").c_str());
     }
@@ -111,13 +99,8 @@ protected:
     Outcome Ctl(const std::string& args) {
         return RunProcess("\"" + QuellctlExe() + "\" --ini \"" + m_ini + "\" " + args);
     }
-    void WriteList(const std::vector<std::pair<std::string, std::string>>& entries,
-                   const std::string& more = "") {
-        std::string text = "[Setting]\r\n";
-        for (size_t i = 0; i < entries.size(); ++i)
-            text += "N" + std::to_string(i) + "=" + entries[i].first + "\r\nS" + std::to_string(i) +
-                    "=" + entries[i].second + "\r\n";
-        WriteFileBytes(m_ini, text + more);
+    void WriteList(const NamedClsids& entries, const std::string& more = "") {
+        WriteFileBytes(m_ini, ListFileText(entries) + more);
     }
     std::string List() { return ReadFileBytes(m_ini); }
 
@@ -166,8 +149,7 @@ TEST_F(Quellctl, BlockAndUnblockKeepOtherBitsInBothViews) {
     EXPECT_TRUE(Contains(o.out, Clsid(3)));
     EXPECT_EQ(0x401u, FlagsIn(Clsid(3), KEY_WOW64_32KEY));
     EXPECT_EQ(0x10400u, FlagsIn(Clsid(3), KEY_WOW64_64KEY));
-    EXPECT_EQ(0x400u, FlagsIn(Clsid(4), KEY_WOW64_32KEY));
-    EXPECT_EQ(0x400u, FlagsIn(Clsid(4), KEY_WOW64_64KEY));
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(4)));
 
     EXPECT_EQ(0u, Ctl("unblock " + Clsid(3)).code);
     EXPECT_EQ(0x1u, FlagsIn(Clsid(3), KEY_WOW64_32KEY));
@@ -179,8 +161,7 @@ TEST_F(Quellctl, AllActsOnEveryListedEntry) {
     SetFlags(Clsid(2), 0x400, KEY_WOW64_64KEY);
     EXPECT_EQ(0u, Ctl("block --all").code);
     for (int n : {1, 2})
-        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
-            EXPECT_EQ(0x400u, FlagsIn(Clsid(n), view)) << n;
+        EXPECT_EQ("0x00000400", DescribeFlags(Clsid(n))) << n;
     EXPECT_EQ(0u, Ctl("unblock --all").code);
     EXPECT_EQ(0u, FlagsIn(Clsid(2), KEY_WOW64_64KEY));
 }
@@ -285,8 +266,7 @@ TEST_F(Quellctl, ImportOfTextSkipsBadAndDuplicateLinesAndKeepsFlags) {
     EXPECT_TRUE(Contains(skipped[2], "(6)") && Contains(skipped[2], "duplicate"));
     EXPECT_TRUE(Contains(List(), "N1=\xC1\xF9\xBA\xC5\r\nS1=" + Clsid(6) + "\r\nN2=" + Clsid(7) +
                                      "\r\nS2=" + Clsid(7) + "\r\n"));
-    EXPECT_EQ(0x401u, FlagsIn(Clsid(6), KEY_WOW64_32KEY));
-    EXPECT_EQ(0x401u, FlagsIn(Clsid(6), KEY_WOW64_64KEY));
+    EXPECT_EQ("0x00000401", DescribeFlags(Clsid(6)));
 }
 
 TEST_F(Quellctl, FailedWritesExitOneAndTheRestIsStillDone) {

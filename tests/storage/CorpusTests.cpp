@@ -1,16 +1,10 @@
 // Hostile list files and registry values: each is loaded and saved, nothing crashes or hangs,
 // the entries are the ones the reading rules define, and a save keeps every other line.
-#include "storage/EntryList.h"
-#include "storage/KillBit.h"
-#include "storage/StorageTestSupport.h"
-
-#include "framework/WinApp.h"
+#include "storage/ListFileTest.h"
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <string.h>
-
+#include <string>
 #include <vector>
 
 namespace {
@@ -19,13 +13,6 @@ const char kClsid[] = "5E5E0001-0000-0000-0000-0000000000C0";
 
 // A literal's bytes, NULs included.
 #define BYTES(literal) std::string(literal, sizeof(literal) - 1)
-
-struct Rows : public IEntrySink, public IEntrySource {
-    void AddEntry(const Entry& entry) override { rows.push_back(entry); }
-    int GetEntryCount() const override { return static_cast<int>(rows.size()); }
-    Entry GetEntry(int nIndex) const override { return rows[nIndex]; }
-    std::vector<Entry> rows;
-};
 
 struct ListFileCase {
     const char* what;
@@ -84,18 +71,9 @@ std::vector<ListFileCase> ListFileCorpus() {
     return corpus;
 }
 
-class Corpus : public testing::Test {
+class Corpus : public ListFileTest {
 protected:
-    Corpus() {
-        listFile = dir.Path("Quellbox.ini");
-        free(const_cast<char*>(app.m_pszProfileName));
-        app.m_pszProfileName = _strdup(listFile.c_str());
-    }
     ~Corpus() override { DeleteCompatKey(kClsid); }
-
-    ScratchDir dir;
-    CWinApp app;
-    std::string listFile;
 };
 
 } // namespace
@@ -104,23 +82,23 @@ TEST_F(Corpus, HostileListFilesLoadByTheRulesAndSaveKeepsEverythingElse) {
     for (const ListFileCase& c : ListFileCorpus()) {
         SCOPED_TRACE(c.what);
         WriteFileBytes(listFile, c.bytes);
-        Rows loaded;
-        EntryList::Load(loaded);
-        ASSERT_EQ(c.names.size(), loaded.rows.size());
+        EntryRows loaded = Load();
+        ASSERT_EQ(c.names.size(), loaded.m_entries.size());
         for (size_t i = 0; i < c.names.size(); ++i)
-            ASSERT_EQ(c.names[i], std::string(loaded.rows[i].strName)) << i;
+            ASSERT_EQ(c.names[i], std::string(loaded.m_entries[i].strName)) << i;
 
         ASSERT_TRUE(EntryList::Save(loaded).Succeeded());
         const std::string saved = ReadFileBytes(listFile);
         for (const std::string& run : c.kept)
             EXPECT_NE(std::string::npos, saved.find(run)) << run.substr(0, 40);
 
-        Rows again;
-        EntryList::Load(again);
-        ASSERT_EQ(loaded.rows.size(), again.rows.size());
-        for (size_t i = 0; i < again.rows.size(); ++i) {
-            ASSERT_EQ(std::string(loaded.rows[i].strName), std::string(again.rows[i].strName));
-            ASSERT_EQ(std::string(loaded.rows[i].strClsid), std::string(again.rows[i].strClsid));
+        EntryRows again = Load();
+        ASSERT_EQ(loaded.m_entries.size(), again.m_entries.size());
+        for (size_t i = 0; i < again.m_entries.size(); ++i) {
+            ASSERT_EQ(std::string(loaded.m_entries[i].strName),
+                      std::string(again.m_entries[i].strName));
+            ASSERT_EQ(std::string(loaded.m_entries[i].strClsid),
+                      std::string(again.m_entries[i].strClsid));
         }
     }
 }
@@ -151,21 +129,13 @@ TEST_F(Corpus, RegistryValuesOfEveryTypeAndSizeReadAsTheirFourBytesOrZero) {
             DeleteCompatKey(kClsid);
             SetFlags(kClsid, c.type, c.data.data(), static_cast<DWORD>(c.data.size()));
             WriteFileBytes(listFile, std::string("[Setting]\r\nN0=x\r\nS0=") + kClsid + "\r\n");
-            Rows rows;
-            EntryList::Load(rows);
-            ASSERT_EQ(1u, rows.rows.size());
-            EXPECT_EQ(c.blocked, rows.rows[0].bBlocked);
+            EntryRows rows = Load();
+            ASSERT_EQ(1u, rows.m_entries.size());
+            EXPECT_EQ(c.blocked, rows.m_entries[0].bBlocked);
 
-            rows.rows[0].bBlocked = tick;
+            rows.m_entries[0].bBlocked = tick;
             ASSERT_TRUE(EntryList::Save(rows).Succeeded());
-            DWORD type = 0;
-            std::string data;
-            ASSERT_TRUE(QueryFlags(kClsid, &type, &data));
-            EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
-            ASSERT_EQ(4u, data.size());
-            DWORD value;
-            memcpy(&value, data.data(), 4);
-            EXPECT_EQ(tick ? c.afterTick : c.afterClear, value);
+            EXPECT_EQ(HexDword(tick ? c.afterTick : c.afterClear), DescribeFlags(kClsid, kOwnView));
         }
     }
 }

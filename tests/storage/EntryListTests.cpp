@@ -1,15 +1,9 @@
-#include "storage/EntryList.h"
 #include "storage/KillBit.h"
-#include "storage/StorageTestSupport.h"
-
-#include "framework/WinApp.h"
+#include "storage/ListFileTest.h"
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <string.h>
-
-#include <vector>
+#include <string>
 
 namespace {
 
@@ -17,47 +11,14 @@ const char kA[] = "5E5E0001-0000-0000-0000-00000000000A";
 const char kB[] = "5E5E0001-0000-0000-0000-00000000000B";
 const char kC[] = "5E5E0001-0000-0000-0000-00000000000C";
 
-class Entries : public IEntrySink, public IEntrySource {
-public:
-    void AddEntry(const Entry& entry) override { rows.push_back(entry); }
-    int GetEntryCount() const override { return static_cast<int>(rows.size()); }
-    Entry GetEntry(int nIndex) const override { return rows[nIndex]; }
-
-    void Add(const char* name, const char* clsid, bool blocked) {
-        Entry e;
-        e.strName = name;
-        e.strClsid = clsid;
-        e.bBlocked = blocked;
-        rows.push_back(e);
-    }
-
-    std::vector<Entry> rows;
-};
-
-class EntryListFile : public testing::Test {
+class EntryListFile : public ListFileTest {
 protected:
-    EntryListFile() { UseListFile(dir.Path("Quellbox.ini")); }
     ~EntryListFile() override {
         for (const char* clsid : {kA, kB, kC})
             DeleteCompatKey(clsid);
         // The braced CLSID of one test gets a key of its own.
         DeleteCompatKey(std::string("{") + kA + "}");
     }
-
-    void UseListFile(const std::string& path) {
-        free(const_cast<char*>(app.m_pszProfileName));
-        app.m_pszProfileName = _strdup(path.c_str());
-        listFile = path;
-    }
-    Entries Load() {
-        Entries entries;
-        EntryList::Load(entries);
-        return entries;
-    }
-
-    ScratchDir dir;
-    CWinApp app;
-    std::string listFile;
 };
 
 } // namespace
@@ -65,9 +26,9 @@ protected:
 TEST_F(EntryListFile, LoadingStopsAtTheFirstGapAndTheSaveDropsWhatFollows) {
     WriteFileBytes(listFile, "[Setting]\r\nN0=zero\r\nS0=" + std::string(kA) +
                                  "\r\nN2=two\r\nS2=" + kB + "\r\n");
-    Entries entries = Load();
-    ASSERT_EQ(1u, entries.rows.size());
-    EXPECT_STREQ("zero", entries.rows[0].strName);
+    EntryRows entries = Load();
+    ASSERT_EQ(1u, entries.m_entries.size());
+    EXPECT_STREQ("zero", entries.m_entries[0].strName);
 
     ASSERT_TRUE(EntryList::Save(entries).Succeeded());
     EXPECT_EQ("[Setting]\r\nN0=zero\r\nS0=" + std::string(kA) + "\r\n", ReadFileBytes(listFile));
@@ -76,7 +37,7 @@ TEST_F(EntryListFile, LoadingStopsAtTheFirstGapAndTheSaveDropsWhatFollows) {
 TEST_F(EntryListFile, AnEmptyClsidEndsTheList) {
     WriteFileBytes(listFile,
                    "[Setting]\nN0=a\nS0=1\nN1=b\nS1=2\nN2=c\nS2=3\nN3=d\nS3=\nN4=e\nS4=5\n");
-    EXPECT_EQ(3u, Load().rows.size());
+    EXPECT_EQ(3u, Load().m_entries.size());
 }
 
 TEST_F(EntryListFile, ClsidsAreTrimmedAndUpperCasedButNotValidated) {
@@ -85,24 +46,24 @@ TEST_F(EntryListFile, ClsidsAreTrimmedAndUpperCasedButNotValidated) {
                                  "5e5e0001-0000-0000-0000-00000000000a\r\n"
                                  "N1= Braced \r\nS1=  {" +
                                  kA + "}  \r\n");
-    Entries entries = Load();
-    ASSERT_EQ(2u, entries.rows.size());
-    EXPECT_STREQ(kA, entries.rows[0].strClsid);
-    EXPECT_TRUE(entries.rows[0].bBlocked);
+    EntryRows entries = Load();
+    ASSERT_EQ(2u, entries.m_entries.size());
+    EXPECT_STREQ(kA, entries.m_entries[0].strClsid);
+    EXPECT_TRUE(entries.m_entries[0].bBlocked);
     // The braces stay, so the key path has them twice and the entry reads as not blocked.
-    EXPECT_STREQ((std::string("{") + kA + "}").c_str(), entries.rows[1].strClsid);
-    EXPECT_FALSE(entries.rows[1].bBlocked);
+    EXPECT_STREQ((std::string("{") + kA + "}").c_str(), entries.m_entries[1].strClsid);
+    EXPECT_FALSE(entries.m_entries[1].bBlocked);
 
     ASSERT_TRUE(EntryList::Save(entries).Succeeded());
-    Entries again = Load();
-    EXPECT_STREQ(kA, again.rows[0].strClsid);
+    EntryRows again = Load();
+    EXPECT_STREQ(kA, again.m_entries[0].strClsid);
 }
 
 TEST_F(EntryListFile, SaveKeepsOtherSectionsAndCommentsByteForByte) {
     const std::string before = "; list of controls\n[Other]\nkey = value ; not a comment\n\n";
     const std::string after = "[Z]\r\nx=\"y\"\r\n;tail";
     WriteFileBytes(listFile, before + "[Setting]\r\nN0=old\r\nS0=" + kA + "\r\n" + after);
-    Entries entries;
+    EntryRows entries;
     entries.Add("new", kB, false);
     entries.Add("second", kC, true);
     ASSERT_TRUE(EntryList::Save(entries).Succeeded());
@@ -114,8 +75,8 @@ TEST_F(EntryListFile, SaveKeepsOtherSectionsAndCommentsByteForByte) {
 TEST_F(EntryListFile, OnlyTheFirstOfTwoListSectionsIsReadAndWritten) {
     const std::string second = "[SETTING]\r\nN0=hidden\r\nS0=" + std::string(kC) + "\r\nN1=x\r\n";
     WriteFileBytes(listFile, "[Setting]\r\nN0=a\r\nS0=" + std::string(kA) + "\r\n" + second);
-    Entries entries = Load();
-    ASSERT_EQ(1u, entries.rows.size());
+    EntryRows entries = Load();
+    ASSERT_EQ(1u, entries.m_entries.size());
     entries.Add("b", kB, false);
     ASSERT_TRUE(EntryList::Save(entries).Succeeded());
     EXPECT_EQ("[Setting]\r\nN0=a\r\nS0=" + std::string(kA) + "\r\nN1=b\r\nS1=" + kB + "\r\n" +
@@ -127,7 +88,7 @@ TEST_F(EntryListFile, AnEmptyListRemovesTheSection) {
     WriteFileBytes(listFile,
                    "[Setting]\r\nN0=a\r\nS0=" + std::string(kA) + "\r\n[Other]\r\nk=v\r\n");
     SetFlags(kA, 0x400);
-    ASSERT_TRUE(EntryList::Save(Entries()).Succeeded());
+    ASSERT_TRUE(EntryList::Save(EntryRows()).Succeeded());
     EXPECT_EQ("[Other]\r\nk=v\r\n", ReadFileBytes(listFile));
     // A removed row's control stays blocked.
     EXPECT_EQ(0x400u, ReadRegDword(HKEY_LOCAL_MACHINE, KillBitKeyPath(kA), "Compatibility Flags"));
@@ -139,19 +100,19 @@ TEST_F(EntryListFile, AwkwardNamesRoundTripExactly) {
                                  "a=b",        ";not a comment",
                                  "[bracket]",  "\xC3\xFB\xD7\xD6\x81\x5C",
                                  "\"",         "  "};
-    Entries entries;
+    EntryRows entries;
     for (const char* name : names)
         entries.Add(name, kA, false);
     ASSERT_TRUE(EntryList::Save(entries).Succeeded());
-    Entries loaded = Load();
-    ASSERT_EQ(entries.rows.size(), loaded.rows.size());
-    for (size_t i = 0; i < loaded.rows.size(); ++i)
-        EXPECT_STREQ(names[i], loaded.rows[i].strName) << i;
+    EntryRows loaded = Load();
+    ASSERT_EQ(entries.m_entries.size(), loaded.m_entries.size());
+    for (size_t i = 0; i < loaded.m_entries.size(); ++i)
+        EXPECT_STREQ(names[i], loaded.m_entries[i].strName) << i;
 }
 
 TEST_F(EntryListFile, SaveWritesEveryRowsFlagInDisplayOrder) {
     SetFlags(kA, 0x401);
-    Entries entries;
+    EntryRows entries;
     entries.Add("a", kA, false);
     entries.Add("b", kB, true);
     // The later row for the same CLSID decides.
@@ -160,25 +121,22 @@ TEST_F(EntryListFile, SaveWritesEveryRowsFlagInDisplayOrder) {
     ASSERT_TRUE(EntryList::Save(entries).Succeeded());
     EXPECT_EQ(0x1u, ReadRegDword(HKEY_LOCAL_MACHINE, KillBitKeyPath(kA), "Compatibility Flags"));
     EXPECT_EQ(0x400u, ReadRegDword(HKEY_LOCAL_MACHINE, KillBitKeyPath(kB), "Compatibility Flags"));
-    DWORD type;
-    std::string data;
-    ASSERT_TRUE(QueryFlags(kC, &type, &data));
-    EXPECT_EQ(std::string(4, '\0'), data);
+    EXPECT_EQ("0x00000000", DescribeFlags(kC, kOwnView));
 
-    Entries loaded = Load();
-    ASSERT_EQ(4u, loaded.rows.size());
-    EXPECT_FALSE(loaded.rows[0].bBlocked);
-    EXPECT_TRUE(loaded.rows[1].bBlocked);
+    EntryRows loaded = Load();
+    ASSERT_EQ(4u, loaded.m_entries.size());
+    EXPECT_FALSE(loaded.m_entries[0].bBlocked);
+    EXPECT_TRUE(loaded.m_entries[1].bBlocked);
 }
 
 TEST_F(EntryListFile, AMissingFileLoadsNothing) {
-    EXPECT_TRUE(Load().rows.empty());
+    EXPECT_TRUE(Load().m_entries.empty());
     UseListFile(dir.Path("no such directory\\Quellbox.ini"));
-    EXPECT_TRUE(Load().rows.empty());
+    EXPECT_TRUE(Load().m_entries.empty());
 }
 
 TEST_F(EntryListFile, ASaveThatCannotWriteTheFileFailsAndStillWritesTheRegistry) {
-    Entries entries;
+    EntryRows entries;
     entries.Add("a", kA, true);
 
     UseListFile(dir.Path("missing\\Quellbox.ini"));
@@ -197,11 +155,11 @@ TEST_F(EntryListFile, ASaveThatCannotWriteTheFileFailsAndStillWritesTheRegistry)
 }
 
 TEST_F(EntryListFile, FailedRegistryWritesAreCountedAndTheFileIsStillSaved) {
-    Entries entries;
+    EntryRows entries;
     entries.Add("fine", kA, true);
     entries.Add("too long", std::string(300, 'A').c_str(), true);
     SaveResult result = EntryList::Save(entries);
     EXPECT_TRUE(result.bListFileSaved);
     EXPECT_EQ(1, result.nRegistryFailures);
-    EXPECT_EQ(2u, Load().rows.size());
+    EXPECT_EQ(2u, Load().m_entries.size());
 }

@@ -1,33 +1,97 @@
 #include "storage/StorageTestSupport.h"
 
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
-#include <vector>
+#include <algorithm>
+
+namespace {
+
+const char kFlagsValue[] = "Compatibility Flags";
+
+// Wide calls with the "\\?\" prefix, so that a test's directories deeper than MAX_PATH go too.
+void RemoveTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = ::FindFirstFileW((dir + L"\\*").c_str(), &data);
+    if (hFind != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(dir + L"\\" + name);
+            else
+                ::DeleteFileW((dir + L"\\" + name).c_str());
+        } while (::FindNextFileW(hFind, &data));
+        ::FindClose(hFind);
+    }
+    ::RemoveDirectoryW(dir.c_str());
+}
+
+std::vector<REGSAM> Views(REGSAM view) {
+    if (view != kAllViews)
+        return {view};
+    if (IsWow64Here())
+        return {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+    return {kOwnView};
+}
+
+enum Lookup { kNoKey, kNoValue, kFound };
+
+Lookup LookUpFlags(const std::string& clsid, REGSAM view, DWORD* type, std::string* data) {
+    HKEY hKey;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, CompatKey(clsid).c_str(), 0, KEY_QUERY_VALUE | view,
+                        &hKey) != ERROR_SUCCESS)
+        return kNoKey;
+    DWORD size = 0;
+    LONG rc = ::RegQueryValueExA(hKey, kFlagsValue, NULL, type, NULL, &size);
+    std::vector<BYTE> buffer(size + 1);
+    if (rc == ERROR_SUCCESS)
+        rc = ::RegQueryValueExA(hKey, kFlagsValue, NULL, type, &buffer[0], &size);
+    ::RegCloseKey(hKey);
+    if (rc != ERROR_SUCCESS)
+        return kNoValue;
+    data->assign(reinterpret_cast<char*>(&buffer[0]), size);
+    return kFound;
+}
+
+std::string DescribeFlagsInOneView(const std::string& clsid, REGSAM view) {
+    DWORD type = 0;
+    std::string data;
+    switch (LookUpFlags(clsid, view, &type, &data)) {
+    case kNoKey:
+        return "no key";
+    case kNoValue:
+        return "no value";
+    case kFound:
+        break;
+    }
+    DWORD value = 0;
+    if (type == REG_DWORD && data.size() == sizeof(value)) {
+        memcpy(&value, data.data(), sizeof(value));
+        return HexDword(value);
+    }
+    return "type " + std::to_string(type) + ", " + std::to_string(data.size()) + " bytes";
+}
+
+} // namespace
 
 ScratchDir::ScratchDir() {
     char temp[MAX_PATH];
     ::GetTempPathA(MAX_PATH, temp);
     static int s_count = 0;
-    m_path = std::string(temp) + "qbxtest" + std::to_string(::GetCurrentProcessId()) + "_" +
-             std::to_string(++s_count);
-    ::CreateDirectoryA(m_path.c_str(), NULL);
+    // A directory that an earlier run with the same process id left behind is not reused.
+    do {
+        m_path = std::string(temp) + "qbxtest" + std::to_string(::GetCurrentProcessId()) + "_" +
+                 std::to_string(++s_count);
+    } while (!::CreateDirectoryA(m_path.c_str(), NULL) && ::GetLastError() == ERROR_ALREADY_EXISTS);
+    EXPECT_TRUE(FileExists(m_path)) << "cannot create " << m_path;
 }
 
-ScratchDir::~ScratchDir() {
-    WIN32_FIND_DATAA data;
-    HANDLE hFind = ::FindFirstFileA((m_path + "\\*").c_str(), &data);
-    if (hFind != INVALID_HANDLE_VALUE) {
-        do {
-            std::string path = m_path + "\\" + data.cFileName;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                ::RemoveDirectoryA(path.c_str());
-            else
-                ::DeleteFileA(path.c_str());
-        } while (::FindNextFileA(hFind, &data));
-        ::FindClose(hFind);
-    }
-    ::RemoveDirectoryA(m_path.c_str());
-}
+ScratchDir::~ScratchDir() { RemoveTree(L"\\\\?\\" + Widen(m_path)); }
 
 std::string ReadFileBytes(const std::string& path) {
     HANDLE h =
@@ -45,17 +109,52 @@ std::string ReadFileBytes(const std::string& path) {
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    DWORD n;
-    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, NULL);
+    ASSERT_TRUE(h != INVALID_HANDLE_VALUE) << "cannot write " << path;
+    DWORD n = 0;
+    BOOL bWritten = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, NULL);
     ::CloseHandle(h);
+    EXPECT_TRUE(bWritten && n == bytes.size()) << "cannot write " << path;
 }
 
 bool FileExists(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::wstring Widen(const std::string& text) {
+    int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), NULL, 0);
+    std::wstring wide(n, L'\0');
+    if (n > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
+    return wide;
+}
+
+std::string BuiltProgramPath(const char* pszVariable) {
+    const char* value = getenv(pszVariable);
+    std::string path = value ? value : "";
+    if (!path.empty() && path[0] == '/') {
+        std::replace(path.begin(), path.end(), '/', '\\');
+        path = "Z:" + path;
+    }
+    return path;
+}
+
+std::string ListFileText(const NamedClsids& entries) {
+    std::string text = "[Setting]\r\n";
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string n = std::to_string(i);
+        text += "N" + n + "=" + entries[i].first + "\r\nS" + n + "=" + entries[i].second + "\r\n";
+    }
+    return text;
+}
+
 std::string CompatKey(const std::string& clsid) {
     return "Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{" + clsid + "}";
+}
+
+std::string TestClsid(int group, int n) {
+    char text[40];
+    snprintf(text, sizeof(text), "5E5E%04X-0000-0000-0000-0000000000%02X", group, n);
+    return text;
 }
 
 bool IsWow64Here() {
@@ -63,30 +162,24 @@ bool IsWow64Here() {
     return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
 }
 
-namespace {
-
-std::vector<REGSAM> Views(REGSAM view) {
-    if (view != kAllViews)
-        return {view};
-    if (IsWow64Here())
-        return {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
-    return {0};
-}
-
-} // namespace
-
 void DeleteCompatKey(const std::string& clsid) {
     for (REGSAM view : Views(kAllViews))
         ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, CompatKey(clsid).c_str(), view, 0);
 }
 
+void DeleteTestClsidKeys(int group, int last) {
+    for (int n = 1; n <= last; ++n)
+        DeleteCompatKey(TestClsid(group, n));
+}
+
 void SetFlags(const std::string& clsid, DWORD type, const void* data, DWORD size, REGSAM view) {
     for (REGSAM v : Views(view)) {
         HKEY hKey;
-        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, CompatKey(clsid).c_str(), 0, NULL, 0,
-                          KEY_SET_VALUE | v, NULL, &hKey, NULL);
-        ::RegSetValueExA(hKey, "Compatibility Flags", 0, type, static_cast<const BYTE*>(data),
-                         size);
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, CompatKey(clsid).c_str(), 0,
+                                                   NULL, 0, KEY_SET_VALUE | v, NULL, &hKey, NULL))
+            << CompatKey(clsid);
+        EXPECT_EQ(ERROR_SUCCESS, ::RegSetValueExA(hKey, kFlagsValue, 0, type,
+                                                  static_cast<const BYTE*>(data), size));
         ::RegCloseKey(hKey);
     }
 }
@@ -99,22 +192,28 @@ DWORD FlagsIn(const std::string& clsid, REGSAM view) {
     DWORD type;
     std::string data;
     DWORD value = ~0u;
-    if (QueryFlags(clsid, &type, &data, view) && data.size() == sizeof(value))
+    if (LookUpFlags(clsid, view, &type, &data) == kFound && data.size() == sizeof(value))
         memcpy(&value, data.data(), sizeof(value));
     return value;
 }
 
-bool QueryFlags(const std::string& clsid, DWORD* type, std::string* data, REGSAM view) {
-    HKEY hKey;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, CompatKey(clsid).c_str(), 0, KEY_QUERY_VALUE | view,
-                        &hKey) != ERROR_SUCCESS)
-        return false;
-    std::vector<BYTE> buffer(64);
-    DWORD size = static_cast<DWORD>(buffer.size());
-    LONG rc = ::RegQueryValueExA(hKey, "Compatibility Flags", NULL, type, &buffer[0], &size);
-    ::RegCloseKey(hKey);
-    if (rc != ERROR_SUCCESS)
-        return false;
-    data->assign(reinterpret_cast<char*>(&buffer[0]), size);
-    return true;
+std::string HexDword(DWORD value) {
+    char text[16];
+    snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(value));
+    return text;
+}
+
+std::string DescribeFlags(const std::string& clsid, REGSAM view) {
+    if (view != kAllViews || !IsWow64Here())
+        return DescribeFlagsInOneView(clsid, view == kAllViews ? kOwnView : view);
+    const std::string in32 = DescribeFlagsInOneView(clsid, KEY_WOW64_32KEY);
+    const std::string in64 = DescribeFlagsInOneView(clsid, KEY_WOW64_64KEY);
+    return in32 == in64 ? in32 : "32-bit view " + in32 + ", 64-bit view " + in64;
+}
+
+std::vector<std::string> DescribeTestClsidFlags(int group, int last) {
+    std::vector<std::string> flags;
+    for (int n = 1; n <= last; ++n)
+        flags.push_back(TestClsid(group, n) + " " + DescribeFlags(TestClsid(group, n)));
+    return flags;
 }

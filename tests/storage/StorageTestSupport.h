@@ -1,13 +1,15 @@
-// Scratch directories, list files and registry keys for the storage tests: all real, all
-// removed again.
+// Scratch directories, list files and registry keys for the tests: all real, all removed again.
+// Nothing here uses the product's code, so any test program may link it.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
-// A new empty directory under the temporary directory, removed with its files on
-// destruction.
+// A new empty directory under the temporary directory, removed with everything in it on
+// destruction, however deep.
 class ScratchDir {
 public:
     ScratchDir();
@@ -16,26 +18,57 @@ public:
     const std::string& Path() const { return m_path; }
 
 private:
+    ScratchDir(const ScratchDir&);
+    ScratchDir& operator=(const ScratchDir&);
+
     std::string m_path;
 };
 
+// Empty when the file cannot be read.
 std::string ReadFileBytes(const std::string& path);
+// Fails the test when the file cannot be written.
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// ANSI (code page 936) text as UTF-16, for the wide calls that take paths beyond MAX_PATH.
+std::wstring Widen(const std::string& text);
+
+// A built program that ctest names in that environment variable, as a Windows path: ctest
+// passes its Unix path. Empty when the variable is not set.
+std::string BuiltProgramPath(const char* pszVariable);
+
+// Name and CLSID text of each entry, in list order.
+typedef std::vector<std::pair<std::string, std::string>> NamedClsids;
+// A list file holding these entries as N<i>/S<i> in [Setting], and nothing else.
+std::string ListFileText(const NamedClsids& entries);
 
 // The "ActiveX Compatibility" key of a CLSID text, relative to HKEY_LOCAL_MACHINE.
 std::string CompatKey(const std::string& clsid);
 
+// 5E5E000<group>-0000-0000-0000-0000000000<n in hex>: each test program has a group of its own,
+// so that no test touches another's keys or anything else in the registry.
+std::string TestClsid(int group, int n);
+
 // The registry views a kill bit lives in: the 32-bit and the 64-bit one under WOW64.
 const REGSAM kAllViews = ~static_cast<REGSAM>(0);
+const REGSAM kOwnView = 0; // the one this process sees without asking for another
 bool IsWow64Here();
 
-// In every view, or in the one given (KEY_WOW64_32KEY, KEY_WOW64_64KEY, 0: the process's own).
+// In every view, or in the one given (KEY_WOW64_32KEY, KEY_WOW64_64KEY, kOwnView).
 void DeleteCompatKey(const std::string& clsid);
+// The keys of TestClsid(group, 1) to TestClsid(group, last).
+void DeleteTestClsidKeys(int group, int last);
 void SetFlags(const std::string& clsid, DWORD type, const void* data, DWORD size,
               REGSAM view = kAllViews);
 void SetFlags(const std::string& clsid, DWORD value, REGSAM view = kAllViews);
-// The raw value in one view: false when the key or the value is missing.
-bool QueryFlags(const std::string& clsid, DWORD* type, std::string* data, REGSAM view = 0);
-// The value's four bytes in one view, or ~0 when the key or the value is missing.
+// The value's four bytes in one view, of whatever type, or ~0 when the key or the value is
+// missing.
 DWORD FlagsIn(const std::string& clsid, REGSAM view);
+
+// "0x00000400".
+std::string HexDword(DWORD value);
+// The value as one comparable text, so that a key created with 0 differs from no key: "no key",
+// "no value", "0x00000400" for a REG_DWORD, else "type 3, 2 bytes". Across views, that text when
+// they agree, else "32-bit view X, 64-bit view Y".
+std::string DescribeFlags(const std::string& clsid, REGSAM view = kAllViews);
+// "<CLSID> <DescribeFlags>" for TestClsid(group, 1) to TestClsid(group, last).
+std::vector<std::string> DescribeTestClsidFlags(int group, int last);

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include <vector>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -11,6 +11,7 @@ struct WindowQuery {
     LPCSTR pszClass;
     HWND hOwner;
     HWND hExcept;
+    bool bVisibleOnly;
     HWND hFound;
 };
 
@@ -20,8 +21,8 @@ BOOL CALLBACK MatchWindow(HWND hWnd, LPARAM lParam) {
     ::GetWindowThreadProcessId(hWnd, &pid);
     char cls[64] = "";
     ::GetClassNameA(hWnd, cls, sizeof(cls));
-    if (pid != q->dwProcessId || hWnd == q->hExcept || !::IsWindowVisible(hWnd) ||
-        lstrcmpiA(cls, q->pszClass) != 0)
+    if (pid != q->dwProcessId || hWnd == q->hExcept ||
+        (q->bVisibleOnly && !::IsWindowVisible(hWnd)) || lstrcmpiA(cls, q->pszClass) != 0)
         return TRUE;
     if (q->hOwner != NULL && ::GetWindow(hWnd, GW_OWNER) != q->hOwner)
         return TRUE;
@@ -42,8 +43,8 @@ LRESULT Send(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 HWND WaitForWindow(DWORD dwProcessId, LPCSTR pszClass, HWND hOwner, HWND hExcept,
                    DWORD dwTimeoutMs) {
-    WindowQuery q = {dwProcessId ? dwProcessId : ::GetCurrentProcessId(), pszClass, hOwner, hExcept,
-                     NULL};
+    WindowQuery q = {
+        dwProcessId ? dwProcessId : ::GetCurrentProcessId(), pszClass, hOwner, hExcept, true, NULL};
     for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < dwTimeoutMs; ::Sleep(20)) {
         ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&q));
         if (q.hFound != NULL)
@@ -58,6 +59,21 @@ bool WaitForDestroyed(HWND hWnd, DWORD dwTimeoutMs) {
             return true;
     }
     return false;
+}
+
+HWND OwnedDialog(HWND hOwner) {
+    DWORD pid = 0;
+    DWORD dwThread = ::GetWindowThreadProcessId(hOwner, &pid);
+    WindowQuery q = {pid, "#32770", hOwner, NULL, false, NULL};
+    ::EnumThreadWindows(dwThread, MatchWindow, reinterpret_cast<LPARAM>(&q));
+    return q.hFound;
+}
+
+HWND FocusedWindow(HWND hWnd) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, NULL), &info);
+    return info.hwndFocus;
 }
 
 std::string WindowText(HWND hWnd) {
@@ -84,6 +100,28 @@ void PostKey(HWND hWnd, UINT vk) {
     ::PostMessageA(hWnd, WM_KEYDOWN, vk, 1);
     ::PostMessageA(hWnd, WM_KEYUP, vk, 0xC0000001);
 }
+
+void PostDoubleClick(HWND hWnd, int x, int y) {
+    LPARAM at = MAKELPARAM(x, y);
+    ::PostMessageA(hWnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageA(hWnd, WM_LBUTTONUP, 0, at);
+    ::PostMessageA(hWnd, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    ::PostMessageA(hWnd, WM_LBUTTONUP, 0, at);
+}
+
+void ClickSpinArrow(HWND hSpin, bool bUpper) {
+    RECT rect;
+    ASSERT_TRUE(::GetClientRect(hSpin, &rect));
+    LPARAM at = MAKELPARAM(rect.right / 2, bUpper ? rect.bottom / 4 : rect.bottom * 3 / 4);
+    ::PostMessageA(hSpin, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageA(hSpin, WM_LBUTTONUP, 0, at);
+}
+
+const CancelWay kCancelWays[3] = {
+    {"Cancel", [](HWND hDlg, HWND) { PostCommand(hDlg, IDCANCEL); }},
+    {"Esc", [](HWND, HWND hFocus) { PostKey(hFocus, VK_ESCAPE); }},
+    {"close box", [](HWND hDlg, HWND) { ::PostMessageA(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+};
 
 std::string AnswerMessageBox(DWORD dwProcessId, HWND hOwner) {
     HWND hBox = WaitForWindow(dwProcessId, "#32770", hOwner);
@@ -161,9 +199,17 @@ void RemoteListView::DoubleClick(int nItem) {
     ::WriteProcessMemory(m_hProcess, m_pRemote, &rect, sizeof(rect), NULL);
     Send(m_hList, LVM_GETITEMRECT, nItem, reinterpret_cast<LPARAM>(m_pRemote));
     ::ReadProcessMemory(m_hProcess, m_pRemote, &rect, sizeof(rect), NULL);
-    LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-    ::PostMessageA(m_hList, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    ::PostMessageA(m_hList, WM_LBUTTONUP, 0, at);
-    ::PostMessageA(m_hList, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-    ::PostMessageA(m_hList, WM_LBUTTONUP, 0, at);
+    PostDoubleClick(m_hList, (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+}
+
+std::ostream& operator<<(std::ostream& os, const ListRow& row) {
+    return os << "{" << row.strName << ", " << row.strClsid << ", "
+              << (row.bTicked ? "ticked" : "clear") << "}";
+}
+
+std::vector<ListRow> ReadRows(const RemoteListView& list) {
+    std::vector<ListRow> rows;
+    for (int i = 0; i < list.Count(); ++i)
+        rows.push_back({list.Text(i, 0), list.Text(i, 1), list.Checked(i)});
+    return rows;
 }

@@ -1,15 +1,13 @@
 // The input dialog run modally on the test thread and worked from a second thread with real
 // window messages, as a user's typing and clicks would reach it.
+#include "support/DialogHarness.h"
 #include "support/WindowDriver.h"
 #include "ui/InputDlg.h"
 #include "ui/resource.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <functional>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -17,64 +15,7 @@ const char kClsid[] = "5E5E0002-0000-0000-0000-000000000001";
 // 20 double-byte characters: 40 bytes, but 20 UTF-16 units for Wine's edit control.
 const std::string kDoubleByte20(40, '\xBA');
 
-std::string LoadText(UINT nID) {
-    CString text;
-    text.LoadString(nID);
-    return std::string(text, text.GetLength());
-}
-
-struct OwnedQuery {
-    HWND hOwner;
-    HWND hFound;
-};
-
-BOOL CALLBACK MatchOwnedDialog(HWND hWnd, LPARAM lParam) {
-    OwnedQuery* q = reinterpret_cast<OwnedQuery*>(lParam);
-    char cls[16] = "";
-    GetClassNameA(hWnd, cls, sizeof(cls));
-    if (lstrcmpA(cls, "#32770") != 0 || GetWindow(hWnd, GW_OWNER) != q->hOwner)
-        return TRUE;
-    q->hFound = hWnd;
-    return FALSE;
-}
-
-// Any dialog of this process owned by hOwner, shown yet or not.
-HWND OwnedDialog(HWND hOwner) {
-    OwnedQuery q = {hOwner, NULL};
-    DWORD dwThread = GetWindowThreadProcessId(hOwner, NULL);
-    EnumThreadWindows(dwThread, MatchOwnedDialog, reinterpret_cast<LPARAM>(&q));
-    return q.hFound;
-}
-
-BOOL CALLBACK CancelVisibleDialog(HWND hWnd, LPARAM) {
-    char cls[16] = "";
-    GetClassNameA(hWnd, cls, sizeof(cls));
-    if (IsWindowVisible(hWnd) && lstrcmpA(cls, "#32770") == 0)
-        PostCommand(hWnd, IDCANCEL);
-    return TRUE;
-}
-
-// Runs dlg.DoModal() here while drive() works the dialog from another thread. Whatever drive
-// leaves open is cancelled until DoModal has returned, so a failing case cannot hang.
-INT_PTR RunModal(CDialog& dlg, const std::function<void(HWND hDlg)>& drive) {
-    const DWORD dwUiThread = GetCurrentThreadId();
-    std::atomic<bool> bReturned(false);
-    std::thread driver([&] {
-        HWND hDlg = WaitForWindow(0, "#32770");
-        if (hDlg == NULL)
-            ADD_FAILURE() << "the input dialog did not appear";
-        else
-            drive(hDlg);
-        while (!bReturned) {
-            EnumThreadWindows(dwUiThread, CancelVisibleDialog, 0);
-            Sleep(20);
-        }
-    });
-    INT_PTR nResult = dlg.DoModal();
-    bReturned = true;
-    driver.join();
-    return nResult;
-}
+const char kNotShown[] = "the input dialog did not appear";
 
 void Type(HWND hDlg, const std::string& strName, const std::string& strClsid) {
     SetControlText(hDlg, IDC_NAME, strName);
@@ -130,7 +71,7 @@ TEST(InputDlgValidation, EachFaultIsReportedAloneAndKeepsTheDialogOpen) {
     for (const RefusedCase& c : cases) {
         SCOPED_TRACE(c.pszWhat);
         CInputDlg dlg;
-        INT_PTR nResult = RunModal(dlg, [&](HWND hDlg) {
+        INT_PTR nResult = RunModal(dlg, kNotShown, [&](HWND hDlg) {
             Type(hDlg, c.strName, c.strClsid);
             ExpectRefusal(hDlg, c.strMessage);
         });
@@ -155,7 +96,7 @@ TEST(InputDlgValidation, TextsThatPassAreReturnedAsTyped) {
     for (const AcceptedCase& c : cases) {
         SCOPED_TRACE(c.pszWhat);
         CInputDlg dlg;
-        INT_PTR nResult = RunModal(dlg, [&](HWND hDlg) {
+        INT_PTR nResult = RunModal(dlg, kNotShown, [&](HWND hDlg) {
             Type(hDlg, c.strName, c.strClsid);
             PostCommand(hDlg, IDOK);
             EXPECT_TRUE(WaitForDestroyed(hDlg));
@@ -172,7 +113,7 @@ TEST(InputDlgFields, OpenWithTheMembersAndTheirByteLimits) {
     dlg.m_strClsid = kClsid;
     std::string strName, strClsid;
     LRESULT nNameLimit = 0, nClsidLimit = 0;
-    INT_PTR nResult = RunModal(dlg, [&](HWND hDlg) {
+    INT_PTR nResult = RunModal(dlg, kNotShown, [&](HWND hDlg) {
         strName = WindowText(GetDlgItem(hDlg, IDC_NAME));
         strClsid = WindowText(GetDlgItem(hDlg, IDC_CLSID));
         nNameLimit = SendMessageA(GetDlgItem(hDlg, IDC_NAME), EM_GETLIMITTEXT, 0, 0);
@@ -194,7 +135,7 @@ TEST(InputDlgFields, CancelReturnsIdcancelAndKeepsTheMembers) {
     CInputDlg dlg;
     dlg.m_strName = "Old";
     dlg.m_strClsid = kClsid;
-    INT_PTR nResult = RunModal(dlg, [&](HWND hDlg) {
+    INT_PTR nResult = RunModal(dlg, kNotShown, [&](HWND hDlg) {
         Type(hDlg, "New", "5E5E0002-0000-0000-0000-000000000099");
         PostCommand(hDlg, IDCANCEL);
         EXPECT_TRUE(WaitForDestroyed(hDlg));

@@ -1,33 +1,26 @@
 // The main dialog run modally on the test thread with a list file and registry values of the
 // test's own, and worked from a second thread with real window messages.
 #include "framework/WinApp.h"
+#include "storage/StorageTestSupport.h"
+#include "support/DialogHarness.h"
 #include "support/WindowDriver.h"
 #include "ui/QuellboxDlg.h"
 #include "ui/resource.h"
 
 #include <commctrl.h>
-#include <stdio.h>
 #include <stdlib.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
-#include <ostream>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 namespace {
 
-const char kCompatibilityKey[] = "Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility";
-// Only CLSIDs of this form are written: nothing else in the registry is touched.
-std::string Clsid(int n) {
-    char text[40];
-    snprintf(text, sizeof(text), "5E5E0002-0000-0000-0000-0000000000%02d", n);
-    return text;
-}
+// Only CLSIDs of this group are written: nothing else in the registry is touched.
+const int kGroup = 2, kLastClsid = 20;
+std::string Clsid(int n) { return TestClsid(kGroup, n); }
 
 std::string Lower(std::string text) {
     for (char& ch : text)
@@ -36,110 +29,9 @@ std::string Lower(std::string text) {
     return text;
 }
 
-std::string FlagsKey(int n) { return std::string(kCompatibilityKey) + "\\{" + Clsid(n) + "}"; }
-
-// The views a kill bit lives in: under WOW64 both the 32-bit and the 64-bit one.
-std::vector<REGSAM> Views() {
-    BOOL bWow64 = FALSE;
-    IsWow64Process(GetCurrentProcess(), &bWow64);
-    if (!bWow64)
-        return {0};
-    return {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
-}
-
-void SetRawFlagsIn(REGSAM view, int n, DWORD dwType, const void* pData, DWORD cbData) {
-    HKEY hKey;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, FlagsKey(n).c_str(), 0, NULL, 0,
-                                             KEY_SET_VALUE | view, NULL, &hKey, NULL));
-    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(hKey, "Compatibility Flags", 0, dwType,
-                                            static_cast<const BYTE*>(pData), cbData));
-    RegCloseKey(hKey);
-}
-
-void SetFlagsIn(REGSAM view, int n, DWORD dwFlags) {
-    SetRawFlagsIn(view, n, REG_DWORD, &dwFlags, sizeof(dwFlags));
-}
-
-void SetRawFlags(int n, DWORD dwType, const void* pData, DWORD cbData) {
-    for (REGSAM view : Views())
-        SetRawFlagsIn(view, n, dwType, pData, cbData);
-}
-
-void SetFlags(int n, DWORD dwFlags) { SetRawFlags(n, REG_DWORD, &dwFlags, sizeof(dwFlags)); }
-
-std::string FlagsIn(REGSAM view, int n) {
-    HKEY hKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, FlagsKey(n).c_str(), 0, KEY_QUERY_VALUE | view, &hKey) !=
-        ERROR_SUCCESS)
-        return "no key";
-    DWORD dwType = 0;
-    BYTE data[64] = {};
-    DWORD cbData = sizeof(data);
-    LONG nError = RegQueryValueExA(hKey, "Compatibility Flags", NULL, &dwType, data, &cbData);
-    RegCloseKey(hKey);
-    if (nError != ERROR_SUCCESS)
-        return "no value";
-    char text[64];
-    if (dwType == REG_DWORD && cbData == 4)
-        snprintf(text, sizeof(text), "0x%08lX", *reinterpret_cast<DWORD*>(data));
-    else
-        snprintf(text, sizeof(text), "type %lu, %lu bytes", dwType, cbData);
-    return text;
-}
-
-// The control's flags as one comparable text: the value when every view holds the same,
-// else each view's.
-std::string Flags(int n) {
-    std::vector<REGSAM> views = Views();
-    std::string first = FlagsIn(views[0], n);
-    std::string all;
-    bool bSame = true;
-    for (REGSAM view : views) {
-        std::string one = FlagsIn(view, n);
-        bSame = bSame && one == first;
-        all += (all.empty() ? "" : " / ") + one;
-    }
-    return bSame ? first : all;
-}
-
-// Every CLSID these tests use is Clsid(1) to Clsid(kLastClsid).
-const int kLastClsid = 20;
-
-void DeleteTestKeys() {
-    for (REGSAM view : Views())
-        for (int n = 1; n <= kLastClsid; ++n)
-            RegDeleteKeyExA(HKEY_LOCAL_MACHINE, FlagsKey(n).c_str(), view, 0);
-}
-
-std::string LoadText(UINT nID) {
-    CString text;
-    text.LoadString(nID);
-    return std::string(text, text.GetLength());
-}
-
-struct Row {
-    std::string strName;
-    std::string strClsid;
-    bool bChecked;
-    bool operator==(const Row& o) const {
-        return strName == o.strName && strClsid == o.strClsid && bChecked == o.bChecked;
-    }
-};
-
-std::ostream& operator<<(std::ostream& os, const Row& row) {
-    return os << "{" << row.strName << ", " << row.strClsid << ", "
-              << (row.bChecked ? "ticked" : "clear") << "}";
-}
-
 HWND List(HWND hMain) { return GetDlgItem(hMain, IDC_LIST); }
 
-std::vector<Row> Rows(HWND hMain) {
-    RemoteListView list(List(hMain));
-    std::vector<Row> rows;
-    for (int i = 0; i < list.Count(); ++i)
-        rows.push_back({list.Text(i, 0), list.Text(i, 1), list.Checked(i)});
-    return rows;
-}
+std::vector<ListRow> Rows(HWND hMain) { return ReadRows(RemoteListView(List(hMain))); }
 
 int Selected(HWND hMain) { return RemoteListView(List(hMain)).Selected(); }
 
@@ -165,38 +57,10 @@ void Flush(HWND hMain) {
     ADD_FAILURE() << "the dialog did not handle its messages";
 }
 
-// A click on the upper (up) or lower (down) arrow of the up-down control.
+// A click on the upper (up) or lower (down) arrow of the up-down control, handled.
 void ClickSpin(HWND hMain, bool bUp) {
-    HWND hSpin = GetDlgItem(hMain, IDC_SPIN);
-    RECT rect;
-    GetClientRect(hSpin, &rect);
-    LPARAM at = MAKELPARAM(rect.right / 2, bUp ? rect.bottom / 4 : rect.bottom * 3 / 4);
-    PostMessageA(hSpin, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageA(hSpin, WM_LBUTTONUP, 0, at);
+    ClickSpinArrow(GetDlgItem(hMain, IDC_SPIN), bUp);
     Flush(hMain);
-}
-
-struct OwnedQuery {
-    HWND hOwner;
-    HWND hFound;
-};
-
-BOOL CALLBACK MatchOwnedDialog(HWND hWnd, LPARAM lParam) {
-    OwnedQuery* q = reinterpret_cast<OwnedQuery*>(lParam);
-    char cls[16] = "";
-    GetClassNameA(hWnd, cls, sizeof(cls));
-    if (lstrcmpA(cls, "#32770") != 0 || GetWindow(hWnd, GW_OWNER) != q->hOwner)
-        return TRUE;
-    q->hFound = hWnd;
-    return FALSE;
-}
-
-// Any dialog or message box of this process owned by hOwner, shown yet or not.
-HWND OwnedDialog(HWND hOwner) {
-    OwnedQuery q = {hOwner, NULL};
-    EnumThreadWindows(GetWindowThreadProcessId(hOwner, NULL), MatchOwnedDialog,
-                      reinterpret_cast<LPARAM>(&q));
-    return q.hFound;
 }
 
 // Presses New or Edit and returns the input dialog it opened, or NULL.
@@ -205,44 +69,18 @@ HWND OpenInput(HWND hMain, int nID) {
     return WaitForWindow(0, "#32770", hMain);
 }
 
-// Types into the input dialog, presses its OK and waits until the main dialog has taken the
-// result.
-void SubmitInput(HWND hMain, HWND hInput, const std::string& strName, const std::string& strClsid) {
-    SetControlText(hInput, IDC_NAME, strName);
-    SetControlText(hInput, IDC_CLSID, strClsid);
-    PostCommand(hInput, IDOK);
+// Presses the input dialog's OK or Cancel and waits until the main dialog has taken the result.
+void CloseInput(HWND hMain, HWND hInput, int nID) {
+    PostCommand(hInput, nID);
     EXPECT_TRUE(WaitForDestroyed(hInput));
     Flush(hMain);
 }
 
-BOOL CALLBACK CancelVisibleDialog(HWND hWnd, LPARAM) {
-    char cls[16] = "";
-    GetClassNameA(hWnd, cls, sizeof(cls));
-    if (IsWindowVisible(hWnd) && lstrcmpA(cls, "#32770") == 0)
-        PostCommand(hWnd, IDCANCEL);
-    return TRUE;
-}
-
-// Runs dlg.DoModal() here while drive() works the dialog from another thread. Whatever drive
-// leaves open is cancelled until DoModal has returned, so a failing case cannot hang.
-INT_PTR RunModal(CDialog& dlg, const std::function<void(HWND hDlg)>& drive) {
-    const DWORD dwUiThread = GetCurrentThreadId();
-    std::atomic<bool> bReturned(false);
-    std::thread driver([&] {
-        HWND hDlg = WaitForWindow(0, "#32770");
-        if (hDlg == NULL)
-            ADD_FAILURE() << "the main dialog did not appear";
-        else
-            drive(hDlg);
-        while (!bReturned) {
-            EnumThreadWindows(dwUiThread, CancelVisibleDialog, 0);
-            Sleep(20);
-        }
-    });
-    INT_PTR nResult = dlg.DoModal();
-    bReturned = true;
-    driver.join();
-    return nResult;
+// Types into the input dialog and presses its OK.
+void SubmitInput(HWND hMain, HWND hInput, const std::string& strName, const std::string& strClsid) {
+    SetControlText(hInput, IDC_NAME, strName);
+    SetControlText(hInput, IDC_CLSID, strClsid);
+    CloseInput(hMain, hInput, IDOK);
 }
 
 // Ends the main dialog with Cancel and checks that nothing kept it open.
@@ -251,62 +89,15 @@ void Cancel(HWND hMain) {
     EXPECT_TRUE(WaitForDestroyed(hMain));
 }
 
-typedef std::vector<std::pair<std::string, std::string>> Entries;
-
-std::string ListFile(const Entries& entries) {
-    std::string text = "[Setting]\r\n";
-    for (size_t i = 0; i < entries.size(); ++i) {
-        text += "N" + std::to_string(i) + "=" + entries[i].first + "\r\n";
-        text += "S" + std::to_string(i) + "=" + entries[i].second + "\r\n";
-    }
-    return text;
-}
-
 class MainDlgFixture : public testing::Test {
 protected:
     void SetUp() override {
-        DeleteTestKeys();
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        static int nRun = 0;
-        m_strDir = std::string(temp) + "QuellboxUi-" + std::to_string(GetCurrentProcessId()) + "-" +
-                   std::to_string(++nRun);
-        ASSERT_TRUE(CreateDirectoryA(m_strDir.c_str(), NULL));
-        m_strIni = m_strDir + "\\Quellbox.ini";
+        DeleteTestClsidKeys(kGroup, kLastClsid);
         m_app.m_pszProfileName = _strdup(m_strIni.c_str());
     }
+    void TearDown() override { DeleteTestClsidKeys(kGroup, kLastClsid); }
 
-    void TearDown() override {
-        DeleteTestKeys();
-        WIN32_FIND_DATAA fd;
-        HANDLE hFind = FindFirstFileA((m_strDir + "\\*").c_str(), &fd);
-        if (hFind != INVALID_HANDLE_VALUE) {
-            do {
-                DeleteFileA((m_strDir + "\\" + fd.cFileName).c_str());
-            } while (FindNextFileA(hFind, &fd));
-            FindClose(hFind);
-        }
-        RemoveDirectoryA(m_strDir.c_str());
-    }
-
-    void WriteList(const std::string& bytes) {
-        FILE* f = fopen(m_strIni.c_str(), "wb");
-        ASSERT_TRUE(f != NULL);
-        fwrite(bytes.data(), 1, bytes.size(), f);
-        fclose(f);
-    }
-
-    std::string ReadList() const {
-        std::string bytes;
-        FILE* f = fopen(m_strIni.c_str(), "rb");
-        if (f == NULL)
-            return "(no file)";
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof(buffer), f)) > 0;)
-            bytes.append(buffer, n);
-        fclose(f);
-        return bytes;
-    }
+    void WriteList(const std::string& bytes) { WriteFileBytes(m_strIni, bytes); }
 
     // The lines "key=value" of a section, in file order, as Windows reads them.
     std::vector<std::string> Section(const char* pszSection) const {
@@ -323,14 +114,14 @@ protected:
         CQuellboxDlg dlg;
         // As the program does: the input dialogs and message boxes are owned by the main one.
         m_app.m_pMainWnd = &dlg;
-        INT_PTR nResult = RunModal(dlg, drive);
+        INT_PTR nResult = RunModal(dlg, "the main dialog did not appear", drive);
         m_app.m_pMainWnd = NULL;
         return nResult;
     }
 
+    ScratchDir m_dir;
+    std::string m_strIni = m_dir.Path("Quellbox.ini");
     CWinApp m_app{"Quellbox"};
-    std::string m_strDir;
-    std::string m_strIni;
 };
 
 class MainDlgLoad : public MainDlgFixture {};
@@ -341,38 +132,38 @@ class MainDlgMove : public MainDlgFixture {};
 
 TEST_F(MainDlgLoad, RowsFollowTheFileAndBoxesTheKillBit) {
     const BYTE twoBytes[2] = {0x00, 0x04};
-    SetFlags(1, 0x400);
-    SetFlags(2, 0x401);
-    SetFlags(3, 0);
-    SetRawFlags(5, REG_BINARY, twoBytes, sizeof(twoBytes));
+    SetFlags(Clsid(1), 0x400);
+    SetFlags(Clsid(2), 0x401);
+    SetFlags(Clsid(3), 0);
+    SetFlags(Clsid(5), REG_BINARY, twoBytes, sizeof(twoBytes));
     // Blocked in one view only, where there are two: the control still loads in the other.
-    const std::vector<REGSAM> views = Views();
-    SetFlags(6, views.size() > 1 ? 0 : 0x400);
-    SetFlagsIn(views[0], 6, 0x400);
-    SetFlags(7, 0x400);
+    const bool bTwoViews = IsWow64Here();
+    SetFlags(Clsid(6), bTwoViews ? 0 : 0x400);
+    SetFlags(Clsid(6), 0x400, bTwoViews ? KEY_WOW64_32KEY : kOwnView);
+    SetFlags(Clsid(7), 0x400);
     // Loading stops at N6 without its S6: the seventh entry is not shown.
-    WriteList(ListFile({{"One", Clsid(1)},
-                        {"\xC3\xFB\xD7\xD6", Clsid(2)},
-                        {"Three", Clsid(3)},
-                        {"Four", Clsid(4)},
-                        {"Five", Clsid(5)},
-                        {"Six", Clsid(6)}}) +
+    WriteList(ListFileText({{"One", Clsid(1)},
+                            {"\xC3\xFB\xD7\xD6", Clsid(2)},
+                            {"Three", Clsid(3)},
+                            {"Four", Clsid(4)},
+                            {"Five", Clsid(5)},
+                            {"Six", Clsid(6)}}) +
               "N6=Seven\r\nN7=Eight\r\nS7=" + Clsid(7) + "\r\n");
-    std::vector<Row> rows;
+    std::vector<ListRow> rows;
     int nSelected = 0;
     RunMain([&](HWND hMain) {
         rows = Rows(hMain);
         nSelected = Selected(hMain);
         Cancel(hMain);
     });
-    const std::vector<Row> expected = {
+    const std::vector<ListRow> expected = {
         {"One", Clsid(1), true},    {"\xC3\xFB\xD7\xD6", Clsid(2), true},
         {"Three", Clsid(3), false}, {"Four", Clsid(4), false},
-        {"Five", Clsid(5), false},  {"Six", Clsid(6), views.size() == 1}};
+        {"Five", Clsid(5), false},  {"Six", Clsid(6), !bTwoViews}};
     EXPECT_EQ(expected, rows);
     EXPECT_EQ(-1, nSelected);
     // Showing the list writes nothing.
-    EXPECT_EQ("no key", Flags(4));
+    EXPECT_EQ("no key", DescribeFlags(Clsid(4)));
 }
 
 TEST_F(MainDlgLoad, ListHasItsColumnsStyleAndTheInfoText) {
@@ -413,17 +204,17 @@ TEST_F(MainDlgLoad, ListHasItsColumnsStyleAndTheInfoText) {
 class MainDlgSave : public MainDlgFixture {
 protected:
     void Prepare() {
-        SetFlags(1, 0x400);
-        SetFlags(2, 0x10401);
-        SetFlags(3, 0x3);
-        SetFlags(5, 0x400);
-        SetFlags(6, 0x400);
-        WriteList("[Other]\r\nKeep=1\r\n" + ListFile({{"A", Clsid(1)},
-                                                      {"B", Clsid(2)},
-                                                      {"C", Clsid(3)},
-                                                      {"D", Clsid(4)},
-                                                      {"E", Clsid(5)},
-                                                      {"F", Clsid(6)}}));
+        SetFlags(Clsid(1), 0x400);
+        SetFlags(Clsid(2), 0x10401);
+        SetFlags(Clsid(3), 0x3);
+        SetFlags(Clsid(5), 0x400);
+        SetFlags(Clsid(6), 0x400);
+        WriteList("[Other]\r\nKeep=1\r\n" + ListFileText({{"A", Clsid(1)},
+                                                          {"B", Clsid(2)},
+                                                          {"C", Clsid(3)},
+                                                          {"D", Clsid(4)},
+                                                          {"E", Clsid(5)},
+                                                          {"F", Clsid(6)}}));
     }
 
     // Clears A and B, ticks C, deletes F, moves E above D and adds G: A B C E D G.
@@ -439,9 +230,9 @@ protected:
         HWND hInput = OpenInput(hMain, IDC_NEW);
         ASSERT_TRUE(hInput != NULL);
         SubmitInput(hMain, hInput, "G", Clsid(7));
-        const std::vector<Row> expected = {{"A", Clsid(1), false}, {"B", Clsid(2), false},
-                                           {"C", Clsid(3), true},  {"E", Clsid(5), true},
-                                           {"D", Clsid(4), false}, {"G", Clsid(7), false}};
+        const std::vector<ListRow> expected = {{"A", Clsid(1), false}, {"B", Clsid(2), false},
+                                               {"C", Clsid(3), true},  {"E", Clsid(5), true},
+                                               {"D", Clsid(4), false}, {"G", Clsid(7), false}};
         EXPECT_EQ(expected, Rows(hMain));
     }
 };
@@ -459,51 +250,37 @@ TEST_F(MainDlgSave, OkWritesTheRowsInDisplayOrderAndEachRowsKillBit) {
                                                "N4=D", "S4=" + Clsid(4), "N5=G", "S5=" + Clsid(7)};
     EXPECT_EQ(expected, Section("Setting"));
     EXPECT_EQ(std::vector<std::string>{"Keep=1"}, Section("Other"));
-    EXPECT_EQ("0x00000000", Flags(1));
-    EXPECT_EQ("0x00010001", Flags(2)) << "other bits are kept";
-    EXPECT_EQ("0x00000403", Flags(3));
-    EXPECT_EQ("0x00000000", Flags(4)) << "a missing key is created";
-    EXPECT_EQ("0x00000400", Flags(5));
-    EXPECT_EQ("0x00000400", Flags(6)) << "a deleted row keeps its kill bit";
-    EXPECT_EQ("0x00000000", Flags(7));
+    EXPECT_EQ("0x00000000", DescribeFlags(Clsid(1)));
+    EXPECT_EQ("0x00010001", DescribeFlags(Clsid(2))) << "other bits are kept";
+    EXPECT_EQ("0x00000403", DescribeFlags(Clsid(3)));
+    EXPECT_EQ("0x00000000", DescribeFlags(Clsid(4))) << "a missing key is created";
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(5)));
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(6))) << "a deleted row keeps its kill bit";
+    EXPECT_EQ("0x00000000", DescribeFlags(Clsid(7)));
 }
 
 TEST_F(MainDlgSave, CancelEscapeAndCloseBoxWriteNothing) {
-    struct Way {
-        const char* pszWhat;
-        std::function<void(HWND)> end;
-    };
-    const Way ways[] = {
-        {"Cancel", [](HWND hMain) { PostCommand(hMain, IDCANCEL); }},
-        {"Esc", [](HWND hMain) { PostKey(List(hMain), VK_ESCAPE); }},
-        {"close box", [](HWND hMain) { PostMessageA(hMain, WM_SYSCOMMAND, SC_CLOSE, 0); }},
-    };
-    for (const Way& way : ways) {
+    for (const CancelWay& way : kCancelWays) {
         SCOPED_TRACE(way.pszWhat);
-        DeleteTestKeys();
+        DeleteTestClsidKeys(kGroup, kLastClsid);
         Prepare();
-        const std::string strBefore = ReadList();
-        std::vector<std::string> flagsBefore;
-        for (int n = 1; n <= 7; ++n)
-            flagsBefore.push_back(Flags(n));
+        const std::string strBefore = ReadFileBytes(m_strIni);
+        const std::vector<std::string> flagsBefore = DescribeTestClsidFlags(kGroup, 7);
         INT_PTR nResult = RunMain([&](HWND hMain) {
             Change(hMain);
-            way.end(hMain);
+            way.post(hMain, List(hMain));
             EXPECT_TRUE(WaitForDestroyed(hMain));
         });
         EXPECT_EQ(IDCANCEL, nResult);
-        EXPECT_EQ(strBefore, ReadList());
-        std::vector<std::string> flagsAfter;
-        for (int n = 1; n <= 7; ++n)
-            flagsAfter.push_back(Flags(n));
-        EXPECT_EQ(flagsBefore, flagsAfter);
+        EXPECT_EQ(strBefore, ReadFileBytes(m_strIni));
+        EXPECT_EQ(flagsBefore, DescribeTestClsidFlags(kGroup, 7));
     }
 }
 
 TEST_F(MainDlgNew, ClsidListedInOtherCaseIsRefused) {
-    WriteList(ListFile({{"One", Clsid(1)}}));
+    WriteList(ListFileText({{"One", Clsid(1)}}));
     std::string strCaption, strText;
-    std::vector<Row> rows;
+    std::vector<ListRow> rows;
     RunMain([&](HWND hMain) {
         HWND hInput = OpenInput(hMain, IDC_NEW);
         ASSERT_TRUE(hInput != NULL);
@@ -525,13 +302,13 @@ TEST_F(MainDlgNew, ClsidListedInOtherCaseIsRefused) {
     });
     EXPECT_EQ(LoadText(IDS_CLSID_EXISTS), strText);
     EXPECT_EQ("Quellbox", strCaption);
-    EXPECT_EQ((std::vector<Row>{{"One", Clsid(1), false}}), rows);
+    EXPECT_EQ((std::vector<ListRow>{{"One", Clsid(1), false}}), rows);
 }
 
 TEST_F(MainDlgNew, ClsidIsTrimmedAndUpperCased) {
     // A blank instead of the first character passes the input dialog's checks as typed.
     const std::string strTyped = " " + Lower(Clsid(10)).substr(1);
-    std::vector<Row> rows;
+    std::vector<ListRow> rows;
     RunMain([&](HWND hMain) {
         HWND hInput = OpenInput(hMain, IDC_NEW);
         ASSERT_TRUE(hInput != NULL);
@@ -541,23 +318,21 @@ TEST_F(MainDlgNew, ClsidIsTrimmedAndUpperCased) {
         Cancel(hMain);
     });
     // The name is kept as typed.
-    EXPECT_EQ((std::vector<Row>{{" Blank ", Clsid(10).substr(1), false}}), rows);
+    EXPECT_EQ((std::vector<ListRow>{{" Blank ", Clsid(10).substr(1), false}}), rows);
     EXPECT_EQ(35u, Clsid(10).substr(1).size());
 }
 
 TEST_F(MainDlgNew, NewRowGoesLastUnselectedWithTheRegistrysBox) {
-    SetFlags(2, 0x401);
-    SetFlags(3, 0x3);
-    WriteList(ListFile({{"One", Clsid(1)}}));
-    std::vector<Row> afterCancel, rows;
+    SetFlags(Clsid(2), 0x401);
+    SetFlags(Clsid(3), 0x3);
+    WriteList(ListFileText({{"One", Clsid(1)}}));
+    std::vector<ListRow> afterCancel, rows;
     int nSelected = -2;
     RunMain([&](HWND hMain) {
         RemoteListView(List(hMain)).Select(0);
         HWND hInput = OpenInput(hMain, IDC_NEW);
         ASSERT_TRUE(hInput != NULL);
-        PostCommand(hInput, IDCANCEL);
-        EXPECT_TRUE(WaitForDestroyed(hInput));
-        Flush(hMain);
+        CloseInput(hMain, hInput, IDCANCEL);
         afterCancel = Rows(hMain);
         hInput = OpenInput(hMain, IDC_NEW);
         ASSERT_TRUE(hInput != NULL);
@@ -569,18 +344,18 @@ TEST_F(MainDlgNew, NewRowGoesLastUnselectedWithTheRegistrysBox) {
         nSelected = Selected(hMain);
         Cancel(hMain);
     });
-    EXPECT_EQ((std::vector<Row>{{"One", Clsid(1), false}}), afterCancel);
-    const std::vector<Row> expected = {
+    EXPECT_EQ((std::vector<ListRow>{{"One", Clsid(1), false}}), afterCancel);
+    const std::vector<ListRow> expected = {
         {"One", Clsid(1), false}, {"Two", Clsid(2), true}, {"Three", Clsid(3), false}};
     EXPECT_EQ(expected, rows);
     EXPECT_EQ(0, nSelected) << "the selection stays where it was";
 }
 
 TEST_F(MainDlgEdit, ResultReplacesTheRowAndTheBoxShowsTheRegistryAgain) {
-    SetFlags(2, 0x400);
-    WriteList(ListFile({{"One", Clsid(1)}, {"Two", Clsid(2)}}));
+    SetFlags(Clsid(2), 0x400);
+    WriteList(ListFileText({{"One", Clsid(1)}, {"Two", Clsid(2)}}));
     std::string strName, strClsid;
-    std::vector<Row> rows;
+    std::vector<ListRow> rows;
     RunMain([&](HWND hMain) {
         // Unsaved ticks against the registry on both rows.
         RemoteListView list(List(hMain));
@@ -591,9 +366,7 @@ TEST_F(MainDlgEdit, ResultReplacesTheRowAndTheBoxShowsTheRegistryAgain) {
         ASSERT_TRUE(hInput != NULL);
         strName = WindowText(GetDlgItem(hInput, IDC_NAME));
         strClsid = WindowText(GetDlgItem(hInput, IDC_CLSID));
-        PostCommand(hInput, IDOK);
-        EXPECT_TRUE(WaitForDestroyed(hInput));
-        Flush(hMain);
+        CloseInput(hMain, hInput, IDOK);
         list.Select(1);
         hInput = OpenInput(hMain, IDC_EDIT);
         ASSERT_TRUE(hInput != NULL);
@@ -603,14 +376,14 @@ TEST_F(MainDlgEdit, ResultReplacesTheRowAndTheBoxShowsTheRegistryAgain) {
     });
     EXPECT_EQ("One", strName);
     EXPECT_EQ(Clsid(1), strClsid);
-    const std::vector<Row> expected = {{"One", Clsid(1), false}, {"Dos", Clsid(2), true}};
+    const std::vector<ListRow> expected = {{"One", Clsid(1), false}, {"Dos", Clsid(2), true}};
     EXPECT_EQ(expected, rows);
 }
 
 TEST_F(MainDlgEdit, ResultMayDuplicateAnotherRowsClsid) {
-    SetFlags(1, 0x400);
-    WriteList(ListFile({{"One", Clsid(1)}, {"Two", Clsid(2)}}));
-    std::vector<Row> rows;
+    SetFlags(Clsid(1), 0x400);
+    WriteList(ListFileText({{"One", Clsid(1)}, {"Two", Clsid(2)}}));
+    std::vector<ListRow> rows;
     RunMain([&](HWND hMain) {
         RemoteListView(List(hMain)).Select(1);
         HWND hInput = OpenInput(hMain, IDC_EDIT);
@@ -620,14 +393,14 @@ TEST_F(MainDlgEdit, ResultMayDuplicateAnotherRowsClsid) {
         rows = Rows(hMain);
         Cancel(hMain);
     });
-    const std::vector<Row> expected = {{"One", Clsid(1), true}, {"Two", Clsid(1), true}};
+    const std::vector<ListRow> expected = {{"One", Clsid(1), true}, {"Two", Clsid(1), true}};
     EXPECT_EQ(expected, rows);
 }
 
 TEST_F(MainDlgEdit, DoubleClickEditsTheRowUnderThePointer) {
-    WriteList(ListFile({{"One", Clsid(1)}, {"Two", Clsid(2)}}));
+    WriteList(ListFileText({{"One", Clsid(1)}, {"Two", Clsid(2)}}));
     std::string strName, strClsid;
-    std::vector<Row> rows;
+    std::vector<ListRow> rows;
     RunMain([&](HWND hMain) {
         RemoteListView list(List(hMain));
         list.SetChecked(1, true);
@@ -637,15 +410,13 @@ TEST_F(MainDlgEdit, DoubleClickEditsTheRowUnderThePointer) {
         strName = WindowText(GetDlgItem(hInput, IDC_NAME));
         strClsid = WindowText(GetDlgItem(hInput, IDC_CLSID));
         // A cancelled edit leaves the row, and its unsaved tick, as they were.
-        PostCommand(hInput, IDCANCEL);
-        EXPECT_TRUE(WaitForDestroyed(hInput));
-        Flush(hMain);
+        CloseInput(hMain, hInput, IDCANCEL);
         rows = Rows(hMain);
         Cancel(hMain);
     });
     EXPECT_EQ("Two", strName);
     EXPECT_EQ(Clsid(2), strClsid);
-    const std::vector<Row> expected = {{"One", Clsid(1), false}, {"Two", Clsid(2), true}};
+    const std::vector<ListRow> expected = {{"One", Clsid(1), false}, {"Two", Clsid(2), true}};
     EXPECT_EQ(expected, rows);
 }
 
@@ -660,17 +431,12 @@ TEST_F(MainDlgEdit, WithoutSelectionNothingOpens) {
          [](HWND hMain) {
              RECT rect;
              GetClientRect(List(hMain), &rect);
-             LPARAM at = MAKELPARAM(20, rect.bottom - 10);
-             HWND hList = List(hMain);
-             PostMessageA(hList, WM_LBUTTONDOWN, MK_LBUTTON, at);
-             PostMessageA(hList, WM_LBUTTONUP, 0, at);
-             PostMessageA(hList, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-             PostMessageA(hList, WM_LBUTTONUP, 0, at);
+             PostDoubleClick(List(hMain), 20, rect.bottom - 10);
          }},
     };
     for (const Way& way : ways) {
         SCOPED_TRACE(way.pszWhat);
-        WriteList(ListFile({{"One", Clsid(1)}}));
+        WriteList(ListFileText({{"One", Clsid(1)}}));
         INT_PTR nResult = RunMain([&](HWND hMain) {
             ASSERT_EQ(-1, Selected(hMain));
             way.edit(hMain);
@@ -683,8 +449,8 @@ TEST_F(MainDlgEdit, WithoutSelectionNothingOpens) {
 }
 
 TEST_F(MainDlgDelete, SelectionMovesToTheRowThatFollowed) {
-    WriteList(ListFile({{"One", Clsid(1)}, {"Two", Clsid(2)}, {"Three", Clsid(3)}}));
-    std::vector<std::vector<Row>> rows;
+    WriteList(ListFileText({{"One", Clsid(1)}, {"Two", Clsid(2)}, {"Three", Clsid(3)}}));
+    std::vector<std::vector<ListRow>> rows;
     std::vector<int> selected;
     bool bListHasFocus = false;
     RunMain([&](HWND hMain) {
@@ -695,10 +461,7 @@ TEST_F(MainDlgDelete, SelectionMovesToTheRowThatFollowed) {
         SendCommand(hMain, IDC_DELETE);
         rows.push_back(Rows(hMain));
         selected.push_back(list.Selected());
-        GUITHREADINFO gui = {};
-        gui.cbSize = sizeof(gui);
-        GetGUIThreadInfo(GetWindowThreadProcessId(hMain, NULL), &gui);
-        bListHasFocus = gui.hwndFocus == List(hMain);
+        bListHasFocus = FocusedWindow(hMain) == List(hMain);
         SendCommand(hMain, IDC_DELETE); // the last row
         rows.push_back(Rows(hMain));
         selected.push_back(list.Selected());
@@ -710,7 +473,7 @@ TEST_F(MainDlgDelete, SelectionMovesToTheRowThatFollowed) {
         rows.push_back(Rows(hMain));
         Cancel(hMain);
     });
-    const std::vector<std::vector<Row>> expected = {
+    const std::vector<std::vector<ListRow>> expected = {
         {{"One", Clsid(1), false}, {"Three", Clsid(3), false}}, {{"One", Clsid(1), false}}, {}, {}};
     EXPECT_EQ(expected, rows);
     EXPECT_EQ((std::vector<int>{1, -1, -1}), selected);
@@ -718,18 +481,18 @@ TEST_F(MainDlgDelete, SelectionMovesToTheRowThatFollowed) {
 }
 
 TEST_F(MainDlgMove, SpinMovesTheSelectedRowWithItsTick) {
-    WriteList(ListFile({{"A", Clsid(1)}, {"B", Clsid(2)}, {"C", Clsid(3)}}));
+    WriteList(ListFileText({{"A", Clsid(1)}, {"B", Clsid(2)}, {"C", Clsid(3)}}));
     std::vector<std::string> orders;
     std::vector<int> selected;
-    std::vector<Row> rows;
+    std::vector<ListRow> rows;
     RunMain([&](HWND hMain) {
         RemoteListView list(List(hMain));
         // Names only, with a '+' for a ticked row.
         auto step = [&](bool bUp) {
             ClickSpin(hMain, bUp);
             std::string order;
-            for (const Row& row : Rows(hMain))
-                order += row.strName + (row.bChecked ? "+" : "");
+            for (const ListRow& row : Rows(hMain))
+                order += row.strName + (row.bTicked ? "+" : "");
             orders.push_back(order);
             selected.push_back(list.Selected());
         };
@@ -747,7 +510,7 @@ TEST_F(MainDlgMove, SpinMovesTheSelectedRowWithItsTick) {
     EXPECT_EQ((std::vector<std::string>{"AC+B", "C+AB", "C+AB", "AC+B", "AC+B"}), orders);
     EXPECT_EQ((std::vector<int>{1, 0, 0, 1, 2}), selected);
     // The moved row keeps its texts.
-    const std::vector<Row> expected = {
+    const std::vector<ListRow> expected = {
         {"A", Clsid(1), false}, {"C", Clsid(3), true}, {"B", Clsid(2), false}};
     EXPECT_EQ(expected, rows);
 }
