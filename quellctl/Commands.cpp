@@ -35,16 +35,13 @@ std::string Count(int n, LPCSTR pszOne, LPCSTR pszMany) {
 
 LPCSTR ListFile() { return AfxGetApp()->m_pszProfileName; }
 
-// Load alone reads an unreadable list file as an empty list; here that would pass for "no
-// entries", so the file is read once first to tell.
+// An unreadable list file must not pass for an empty list.
 bool LoadEntries(CEntryArray* pEntries) {
-    if (!AfxGetApp()->LoadProfile()) {
-        PrintError("cannot read the list file %s: %s", ListFile(),
-                   static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
-        return false;
-    }
-    EntryList::Load(*pEntries);
-    return true;
+    if (EntryList::Load(*pEntries))
+        return true;
+    PrintError("cannot read the list file %s: %s", ListFile(),
+               static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
+    return false;
 }
 
 bool SaveEntries(const CEntryArray& entries) {

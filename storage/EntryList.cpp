@@ -35,17 +35,18 @@ void EntryList::NormalizeClsid(CString& strClsid) {
     strClsid.MakeUpper();
 }
 
-void EntryList::Load(IEntrySink& sink) {
+bool EntryList::Load(IEntrySink& sink) {
     CWinApp* pApp = AfxGetApp();
-    pApp->LoadProfile();
+    if (!pApp->LoadProfile())
+        return false;
     for (int i = 0;; ++i) {
         Entry entry;
         entry.strName = pApp->GetProfileString(kSection, PositionKey('N', i), "");
         if (entry.strName.IsEmpty())
-            return;
+            return true;
         entry.strClsid = pApp->GetProfileString(kSection, PositionKey('S', i), "");
         if (entry.strClsid.IsEmpty())
-            return;
+            return true;
         NormalizeClsid(entry.strClsid);
         entry.bBlocked = IsBlocked(KillBitKeyPath(entry.strClsid));
         sink.AddEntry(entry);

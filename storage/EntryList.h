@@ -58,8 +58,9 @@ CString ListFilePathFor(const CString& strModuleFileName);
 void NormalizeClsid(CString& strClsid);
 
 // Reads the list file of the application object and each entry's blocked state from the
-// registry. Stops at the first position whose name or CLSID is missing or empty.
-void Load(IEntrySink& sink);
+// registry. Stops at the first position whose name or CLSID is missing or empty. False, with
+// the reason in GetLastError, when the file exists but cannot be read: the list is then empty.
+bool Load(IEntrySink& sink);
 
 // Replaces the list in the list file (every other section and line is kept) and writes each
 // entry's blocked state to the registry. Every write is attempted; the result tells which
