@@ -62,12 +62,10 @@ CEntryArray MakeEntries(int n) {
 
 // Calls f(key path, view, index) for every entry's key in every view the kill bit lives in.
 void ForEachKey(int n, const std::function<void(LPCSTR, REGSAM, int)>& f) {
-    REGSAM views[2];
-    int nViews = GetKillBitViews(views);
     for (int i = 0; i < n; ++i) {
         CString path = KillBitKeyPath(Clsid(i).c_str());
-        for (int v = 0; v < nViews; ++v)
-            f(path, views[v], i);
+        for (REGSAM view : RegistryViews())
+            f(path, view, i);
     }
 }
 
@@ -112,11 +110,10 @@ double RegImport(int n, const std::string& dir, DWORD flip) {
     std::string file = dir + "\\bench.reg";
     FILE* f = fopen(file.c_str(), "wb");
     fputs("REGEDIT4\r\n\r\n", f);
-    REGSAM views[2];
-    int nViews = GetKillBitViews(views);
-    for (int v = 0; v < nViews; ++v) {
-        const char* root = views[v] == KEY_WOW64_32KEY ? "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node"
-                                                       : "HKEY_LOCAL_MACHINE\\Software";
+    const int nViews = RegistryViews().GetCount();
+    for (REGSAM view : RegistryViews()) {
+        const char* root = view == KEY_WOW64_32KEY ? "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node"
+                                                   : "HKEY_LOCAL_MACHINE\\Software";
         for (int i = 0; i < n; ++i)
             fprintf(f,
                     "[%s\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{%s}]\r\n"
@@ -265,8 +262,7 @@ int main() {
 
     CWinApp app;
     app.m_pszProfileName = _strdup(path.c_str());
-    REGSAM views[2];
-    const int nViews = GetKillBitViews(views);
+    const int nViews = RegistryViews().GetCount();
 
     std::vector<Figures> table;
     size_t peakAt10000 = 0;

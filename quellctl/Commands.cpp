@@ -16,14 +16,6 @@
 
 namespace {
 
-int Find(const CEntryArray& entries, const CString& strClsid) {
-    for (size_t i = 0; i < entries.m_entries.size(); ++i) {
-        if (entries.m_entries[i].strClsid.Compare(strClsid) == 0)
-            return static_cast<int>(i);
-    }
-    return -1;
-}
-
 void Print(const std::string& text) {
     fwrite(text.data(), 1, text.size(), stdout);
     fflush(stdout);
@@ -49,18 +41,9 @@ bool SaveEntries(const CEntryArray& entries) {
     if (!result.bListFileSaved)
         PrintError("cannot save the list file %s: %s", ListFile(),
                    static_cast<LPCSTR>(AfxGetSystemMessage(result.dwListFileError)));
-    if (result.nRegistryFailures > 0) {
-        // Save only counts them; the registry tells which.
-        int nNamed = 0;
-        for (const Entry& entry : entries.m_entries) {
-            if (!HoldsKillBitState(KillBitKeyPath(entry.strClsid), entry.bBlocked)) {
-                PrintError("cannot write the kill bit of %s", static_cast<LPCSTR>(entry.strClsid));
-                ++nNamed;
-            }
-        }
-        if (nNamed == 0)
-            PrintError("cannot write the kill bits of %d listed entries", result.nRegistryFailures);
-    }
+    for (int nIndex : result.registryFailures)
+        PrintError("cannot write the kill bit of %s",
+                   static_cast<LPCSTR>(entries.m_entries[nIndex].strClsid));
     return result.Succeeded();
 }
 
@@ -129,14 +112,12 @@ int ListCommand(bool bCsv) {
     CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;
-    REGSAM views[2];
-    int nViews = GetKillBitViews(views);
-
+    const CRegistryViews& views = RegistryViews();
     std::vector<CString> header = {"Name", "CLSID", "Blocked"};
-    for (int i = 0; i < nViews; ++i)
-        header.push_back(nViews == 1                   ? "Flags"
-                         : views[i] == KEY_WOW64_32KEY ? "Flags32"
-                                                       : "Flags64");
+    for (REGSAM samView : views)
+        header.push_back(views.GetCount() == 1        ? "Flags"
+                         : samView == KEY_WOW64_32KEY ? "Flags32"
+                                                      : "Flags64");
     header.insert(header.end(), {"Registered", "Class", "Server"});
     CTable table;
     table.AddRow(header);
@@ -145,8 +126,8 @@ int ListCommand(bool bCsv) {
         CString strKeyPath = KillBitKeyPath(entry.strClsid);
         std::vector<CString> row = {entry.strName, entry.strClsid,
                                     IsBlocked(strKeyPath) ? "yes" : "no"};
-        for (int i = 0; i < nViews; ++i)
-            row.push_back(FlagsCell(strKeyPath, views[i]));
+        for (REGSAM samView : views)
+            row.push_back(FlagsCell(strKeyPath, samView));
         ComRegistration reg;
         bool bRegistered = FindComRegistration(entry.strClsid, &reg);
         row.insert(row.end(), {bRegistered ? "yes" : "no", reg.strClassName, reg.strServer});
@@ -170,7 +151,7 @@ int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bA
         for (const Entry& entry : entries.m_entries)
             targets.push_back(entry.strClsid);
     }
-    if (pszAddName && Find(entries, targets[0]) < 0) {
+    if (pszAddName && EntryList::FindClsid(entries, targets[0]) < 0) {
         // A new row goes in as the dialog's OK would save it: the list and its flag at once.
         Entry entry = {pszAddName, targets[0], bBlocked};
         entries.m_entries.push_back(entry);
@@ -235,7 +216,7 @@ int ImportCommand(LPCSTR pszFile) {
             pszReason = reason;
         } else {
             firstLine[static_cast<LPCSTR>(strClsid)] = line.nLine;
-            if (Find(entries, strClsid) >= 0)
+            if (EntryList::FindClsid(entries, strClsid) >= 0)
                 pszReason = "duplicate: already listed";
         }
         if (pszReason) {

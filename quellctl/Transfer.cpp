@@ -1,6 +1,5 @@
 #include "quellctl/Transfer.h"
 
-#include "storage/ComRegistration.h"
 #include "storage/KillBit.h"
 
 #include <stdio.h>
@@ -111,19 +110,16 @@ void ParseTextLines(const std::vector<CString>& lines, std::vector<ImportLine>* 
 } // namespace
 
 std::string BuildRegFile(const std::vector<Entry>& entries) {
-    REGSAM views[2];
-    int nViews = GetKillBitViews(views);
     std::wstring text = Widen(kRegHeader) + L"\r\n\r\n";
     for (const Entry& entry : entries) {
         CString strKeyPath = KillBitKeyPath(entry.strClsid);
         // Below "Software\": .reg files name the 32-bit view by its 64-bit path.
         CString strBelowSoftware = strKeyPath.Mid(static_cast<int>(strlen("Software\\")));
-        for (int i = 0; i < nViews; ++i) {
+        for (REGSAM samView : RegistryViews()) {
             DWORD dwFlags;
-            ReadRawRegDword(HKEY_LOCAL_MACHINE, strKeyPath, KILL_BIT_VALUE_NAME, views[i],
-                            &dwFlags);
+            ReadRawRegDword(HKEY_LOCAL_MACHINE, strKeyPath, KILL_BIT_VALUE_NAME, samView, &dwFlags);
             CString strKey = CString("HKEY_LOCAL_MACHINE\\SOFTWARE\\");
-            if (views[i] == KEY_WOW64_32KEY)
+            if (samView == KEY_WOW64_32KEY)
                 strKey += "Wow6432Node\\";
             strKey += strBelowSoftware;
             CString strValue;

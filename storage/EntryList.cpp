@@ -29,6 +29,14 @@ CString EntryList::ListFilePathFor(const CString& strModuleFileName) {
     return strPath;
 }
 
+int EntryList::FindClsid(const IEntrySource& source, const CString& strClsid) {
+    for (int i = 0; i < source.GetEntryCount(); ++i) {
+        if (source.GetEntry(i).strClsid.Compare(strClsid) == 0)
+            return i;
+    }
+    return -1;
+}
+
 void EntryList::NormalizeClsid(CString& strClsid) {
     strClsid.TrimLeft();
     strClsid.TrimRight();
@@ -55,7 +63,7 @@ bool EntryList::Load(IEntrySink& sink) {
 
 SaveResult EntryList::Save(const IEntrySource& source) {
     CWinApp* pApp = AfxGetApp();
-    SaveResult result = {true, ERROR_SUCCESS, 0};
+    SaveResult result;
     // Re-read first, so that sections written by anyone else since the load survive. A file
     // that exists but cannot be read is not overwritten: its other sections would be lost.
     if (!pApp->LoadProfile()) {
@@ -73,7 +81,7 @@ SaveResult EntryList::Save(const IEntrySource& source) {
             result.dwListFileError = ERROR_INVALID_DATA;
         }
         if (!SetBlocked(KillBitKeyPath(entry.strClsid), entry.bBlocked))
-            ++result.nRegistryFailures;
+            result.registryFailures.push_back(i);
     }
     if (result.bListFileSaved && !pApp->SaveProfile()) {
         result.bListFileSaved = false;

@@ -42,10 +42,11 @@ public:
 };
 
 struct SaveResult {
-    bool bListFileSaved;
-    DWORD dwListFileError; // the system's error code when the list file was not saved
-    int nRegistryFailures; // entries whose flags could not be written
-    bool Succeeded() const { return bListFileSaved && nRegistryFailures == 0; }
+    bool bListFileSaved = true;
+    DWORD dwListFileError =
+        ERROR_SUCCESS;                 // the system's error code when the list file was not saved
+    std::vector<int> registryFailures; // positions of the entries whose flags were not written
+    bool Succeeded() const { return bListFileSaved && registryFailures.empty(); }
 };
 
 namespace EntryList {
@@ -53,6 +54,9 @@ namespace EntryList {
 // The list file for a module's full file name: "Quellbox.ini" in the module's directory,
 // whatever the module is called, or ".\Quellbox.ini" when the name is unknown (empty).
 CString ListFilePathFor(const CString& strModuleFileName);
+
+// The position of the first entry with exactly this CLSID text (_mbscmp), or -1.
+int FindClsid(const IEntrySource& source, const CString& strClsid);
 
 // Trims blanks from both ends and upper-cases the letters: the one form a CLSID is held in.
 void NormalizeClsid(CString& strClsid);

@@ -102,9 +102,10 @@ void CQuellboxDlg::ReportSaveFailure(const SaveResult& result) {
                     static_cast<LPCSTR>(AfxGetSystemMessage(result.dwListFileError)));
         details += line;
     }
-    if (result.nRegistryFailures > 0) {
+    if (!result.registryFailures.empty()) {
         CString line;
-        line.Format(LoadText(IDS_SAVE_REGISTRY_FAILED), result.nRegistryFailures);
+        line.Format(LoadText(IDS_SAVE_REGISTRY_FAILED),
+                    static_cast<int>(result.registryFailures.size()));
         details += line;
     }
     CString text;
@@ -127,11 +128,7 @@ void CQuellboxDlg::OnPaint() {
 }
 
 BOOL CQuellboxDlg::IsClsidListed(const CString& strClsid) {
-    for (int i = 0; i < m_list.GetItemCount(); ++i) {
-        if (m_list.GetItemText(i, 1).Compare(strClsid) == 0)
-            return TRUE;
-    }
-    return FALSE;
+    return EntryList::FindClsid(CListRows(m_list), strClsid) >= 0;
 }
 
 void CQuellboxDlg::OnNew() {

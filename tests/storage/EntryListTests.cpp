@@ -142,7 +142,7 @@ TEST_F(EntryListFile, ASaveThatCannotWriteTheFileFailsAndStillWritesTheRegistry)
     UseListFile(dir.Path("missing\\Quellbox.ini"));
     SaveResult result = EntryList::Save(entries);
     EXPECT_FALSE(result.bListFileSaved);
-    EXPECT_EQ(0, result.nRegistryFailures);
+    EXPECT_TRUE(result.registryFailures.empty());
     EXPECT_FALSE(result.Succeeded());
     EXPECT_FALSE(FileExists(dir.Path("missing")));
     EXPECT_TRUE(IsBlocked(KillBitKeyPath(kA)));
@@ -154,12 +154,12 @@ TEST_F(EntryListFile, ASaveThatCannotWriteTheFileFailsAndStillWritesTheRegistry)
     EXPECT_TRUE(GetFileAttributesA(listFile.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-TEST_F(EntryListFile, FailedRegistryWritesAreCountedAndTheFileIsStillSaved) {
+TEST_F(EntryListFile, FailedRegistryWritesAreNamedAndTheFileIsStillSaved) {
     EntryRows entries;
     entries.Add("fine", kA, true);
     entries.Add("too long", std::string(300, 'A').c_str(), true);
     SaveResult result = EntryList::Save(entries);
     EXPECT_TRUE(result.bListFileSaved);
-    EXPECT_EQ(1, result.nRegistryFailures);
+    EXPECT_EQ(std::vector<int>{1}, result.registryFailures);
     EXPECT_EQ(2u, Load().m_entries.size());
 }

@@ -1,0 +1,70 @@
+// The registry as Quellbox reads and writes it: keys opened in one registry view, four-byte
+// values read whatever their type, strings, subkeys, and the views a 32-bit program has to
+// cover. Every call reports failure through its result; nothing here is ever shown to a user.
+#pragma once
+
+#include "framework/String.h"
+
+// samView arguments: 0 for the process's own view, KEY_WOW64_32KEY or KEY_WOW64_64KEY.
+
+enum RawDwordState {
+    RAW_MISSING,  // no key or no value
+    RAW_DWORD,    // four bytes, whatever the type
+    RAW_NOT_FOUR, // present but of another length: it counts as 0
+};
+
+// An open key, closed when it goes out of scope.
+class CRegKey {
+public:
+    CRegKey() : m_hKey(NULL) {}
+    ~CRegKey() { Close(); }
+
+    // samDesired is the access wanted, with the view; the result is the system's error code.
+    LONG Open(HKEY hParent, LPCSTR pszPath, REGSAM samDesired);
+    // Opens the key, creating it and every missing parent first.
+    LONG Create(HKEY hParent, LPCSTR pszPath, REGSAM samDesired);
+    void Close();
+    operator HKEY() const { return m_hKey; }
+
+    // The four bytes of a value, whatever its type; *pdwValue is 0 unless RAW_DWORD.
+    RawDwordState QueryDword(LPCSTR pszValueName, DWORD* pdwValue, DWORD* pdwType = NULL) const;
+    // A REG_SZ or REG_EXPAND_SZ value (not expanded), up to its first NUL; NULL or "" reads
+    // the default value. False for a missing value or one of another type.
+    bool QueryString(LPCSTR pszValueName, CString* pstrValue) const;
+    bool SetDword(LPCSTR pszValueName, DWORD dwValue);
+    // The name of subkey dwIndex (0, 1, 2, ...); false past the last one.
+    bool EnumKey(DWORD dwIndex, CString* pstrName) const;
+
+private:
+    CRegKey(const CRegKey&);
+    CRegKey& operator=(const CRegKey&);
+
+    HKEY m_hKey;
+};
+
+// The value as a 32-bit number; 0 when the key or the value is missing, unreadable, or not
+// exactly four bytes long.
+DWORD ReadRegDword(HKEY hRoot, LPCSTR pszKeyPath, LPCSTR pszValueName, REGSAM samView = 0);
+// Stores a REG_DWORD, creating the key and its parents when missing.
+bool WriteRegDword(HKEY hRoot, LPCSTR pszKeyPath, LPCSTR pszValueName, DWORD dwValue,
+                   REGSAM samView = 0);
+// The same reads as CRegKey's, for a key opened just for them.
+RawDwordState ReadRawRegDword(HKEY hRoot, LPCSTR pszKeyPath, LPCSTR pszValueName, REGSAM samView,
+                              DWORD* pdwValue);
+bool ReadRegString(HKEY hRoot, LPCSTR pszKeyPath, LPCSTR pszValueName, REGSAM samView,
+                   CString* pstrValue);
+
+// The views that hold what a 32-bit program must see of 64-bit Windows: the 32-bit and the
+// 64-bit one under WOW64, else just the one there is (0). Walk them with a range for.
+class CRegistryViews {
+public:
+    CRegistryViews();
+    const REGSAM* begin() const { return m_views; }
+    const REGSAM* end() const { return m_views + m_nCount; }
+    int GetCount() const { return m_nCount; }
+
+private:
+    REGSAM m_views[2];
+    int m_nCount;
+};
+const CRegistryViews& RegistryViews();
