@@ -5,6 +5,7 @@
 #include "storage/EntryList.h"
 #include "storage/KillBit.h"
 #include "ui/QuellboxDlg.h"
+#include "ui/resource.h"
 
 #include <psapi.h>
 #include <stdio.h>
@@ -27,15 +28,19 @@ double Now() {
     return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Milliseconds, the median of the runs.
-double Median(int runs, const std::function<void()>& prepare, const std::function<void()>& work) {
+// Milliseconds that work takes.
+double Time(const std::function<void()>& work) {
+    double start = Now();
+    work();
+    return Now() - start;
+}
+
+// The median of runs, each returning its own milliseconds (so that it can leave its set-up
+// untimed, or time only part of itself).
+double Median(int runs, const std::function<double()>& run) {
     std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        prepare();
-        double start = Now();
-        work();
-        times.push_back(Now() - start);
-    }
+    for (int i = 0; i < runs; ++i)
+        times.push_back(run());
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
@@ -109,6 +114,8 @@ void WriteFloor(int n, DWORD flip) {
 double RegImport(int n, const std::string& dir, DWORD flip) {
     std::string file = dir + "\\bench.reg";
     FILE* f = fopen(file.c_str(), "wb");
+    if (f == NULL)
+        return -1;
     fputs("REGEDIT4\r\n\r\n", f);
     const int nViews = RegistryViews().GetCount();
     for (REGSAM view : RegistryViews()) {
@@ -174,16 +181,10 @@ protected:
         double start = Now();
         BOOL result = CQuellboxDlg::OnInitDialog();
         m_dElapsed = Now() - start;
-        m_nRows = static_cast<int>(::SendDlgItemMessageA(m_hWnd, 1000, LVM_GETITEMCOUNT, 0, 0));
+        m_nRows = static_cast<int>(::SendDlgItemMessageA(m_hWnd, IDC_LIST, LVM_GETITEMCOUNT, 0, 0));
         EndDialog(IDCANCEL);
         return result;
     }
-};
-
-struct Figures {
-    int n;
-    double fileLoad, fileSave, load, save, saveUnchanged, dialog, readFloor, writeFloor, regImport;
-    double platformLoad, platformSave;
 };
 
 std::string Ms(double ms) {
@@ -202,13 +203,18 @@ std::string Ratio(double a, double b) {
     return text;
 }
 
+// The folder of this benchmark, where the programs are built too.
+std::string ModuleDirectory() {
+    char self[MAX_PATH];
+    ::GetModuleFileNameA(NULL, self, MAX_PATH);
+    std::string path = self;
+    return path.substr(0, path.rfind('\\'));
+}
+
 // The program itself showing the list file at path: its peak working set once all rows are in,
 // in bytes, or 0 when it could not be measured.
 size_t ProgramPeakWorkingSet(const std::string& dir, const std::string& listFile, int n) {
-    char self[MAX_PATH];
-    ::GetModuleFileNameA(NULL, self, MAX_PATH);
-    std::string built = self;
-    built = built.substr(0, built.rfind('\\')) + "\\Quellbox.exe";
+    std::string built = ModuleDirectory() + "\\Quellbox.exe";
     std::string exe = dir + "\\Quellbox.exe";
     if (!::CopyFileA(built.c_str(), exe.c_str(), FALSE) ||
         !::CopyFileA(listFile.c_str(), (dir + "\\Quellbox.ini").c_str(), FALSE))
@@ -225,7 +231,7 @@ size_t ProgramPeakWorkingSet(const std::string& dir, const std::string& listFile
         DWORD pid = 0;
         ::GetWindowThreadProcessId(hDlg, &pid);
         if (hDlg == NULL || pid != pi.dwProcessId ||
-            ::SendDlgItemMessageA(hDlg, 1000, LVM_GETITEMCOUNT, 0, 0) != n)
+            ::SendDlgItemMessageA(hDlg, IDC_LIST, LVM_GETITEMCOUNT, 0, 0) != n)
             continue;
         PROCESS_MEMORY_COUNTERS counters = {};
         counters.cb = sizeof(counters);
@@ -249,124 +255,152 @@ size_t PeakWorkingSet() {
     return counters.PeakWorkingSetSize;
 }
 
-} // namespace
+// What the measurements of one list size share: the entries, saved to the list file at path
+// and to the registry before the first one runs.
+struct Setup {
+    int n;
+    int runs;
+    CEntryArray rows;
+    std::string dir, path, platformPath;
+};
 
-int main() {
-    const size_t peakAtStart = PeakWorkingSet();
-    char temp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, temp);
-    std::string dir = std::string(temp) + "qbxbench" + std::to_string(::GetCurrentProcessId());
-    ::CreateDirectoryA(dir.c_str(), NULL);
-    std::string path = dir + "\\Quellbox.ini";
-    std::string platformPath = dir + "\\platform.ini";
-
-    CWinApp app;
-    app.m_pszProfileName = _strdup(path.c_str());
-    const int nViews = RegistryViews().GetCount();
-
-    std::vector<Figures> table;
-    size_t peakAt10000 = 0;
-    size_t programPeak = 0;
-    ::CreateDirectoryA((dir + "\\program").c_str(), NULL);
-    for (int n : {100, 1000, 10000}) {
-        const int runs = n < 10000 ? 7 : 5;
-        Figures f = {};
-        f.n = n;
-        CEntryArray rows = MakeEntries(n);
-        DeleteKeys(n);
-        EntryList::Save(rows); // the file and the keys exist from here on
-
-        f.fileLoad = Median(
-            runs, [] {},
-            [&] {
-                CProfileFile file;
-                file.Read(path.c_str());
-                for (int i = 0; i < n; ++i) {
-                    std::string k = std::to_string(i);
-                    file.GetString("Setting", ("N" + k).c_str(), "");
-                    file.GetString("Setting", ("S" + k).c_str(), "");
-                }
-            });
-        f.fileSave = Median(
-            runs, [] {},
-            [&] {
-                CProfileFile file;
-                file.Read(path.c_str());
-                file.WriteString("Setting", NULL, "");
-                for (int i = 0; i < n; ++i) {
-                    std::string k = std::to_string(i);
-                    file.WriteString("Setting", ("N" + k).c_str(), rows.m_entries[i].strName);
-                    file.WriteString("Setting", ("S" + k).c_str(), rows.m_entries[i].strClsid);
-                }
-                file.Write(path.c_str());
-            });
-        f.load = Median(
-            runs, [] {},
-            [&] {
-                CEntryArray loaded;
-                EntryList::Load(loaded);
-            });
-        f.readFloor = Median(
-            runs, [] {}, [&] { ReadFloor(n); });
-        // Every save flips every entry, so that each one really writes.
-        bool flipped = false;
-        CEntryArray flip = rows;
-        f.save = Median(
-            runs,
-            [&] {
-                flipped = !flipped;
-                for (int i = 0; i < n; ++i)
-                    flip.m_entries[i].bBlocked = rows.m_entries[i].bBlocked != flipped;
-            },
-            [&] { EntryList::Save(flip); });
-        // A save in which no value changes, as after most sessions.
-        f.saveUnchanged = Median(
-            runs, [] {}, [&] { EntryList::Save(flip); });
-        DWORD mask = 0;
-        f.writeFloor = Median(
-            runs, [&] { mask ^= KILL_BIT; }, [&] { WriteFloor(n, mask); });
-        std::vector<double> imports;
-        for (int i = 0; i < (n < 10000 ? 5 : 3); ++i)
-            imports.push_back(RegImport(n, dir, (i % 2) ? KILL_BIT : 0));
-        std::sort(imports.begin(), imports.end());
-        f.regImport = imports[imports.size() / 2];
-        {
-            // OnInitDialog's own time, not the window's creation around it.
-            std::vector<double> times;
-            for (int i = 0; i < runs; ++i) {
-                CTimedDlg dlg;
-                dlg.DoModal();
-                if (dlg.m_nRows != n)
-                    fprintf(stderr, "the dialog showed %d rows of %d\n", dlg.m_nRows, n);
-                times.push_back(dlg.m_dElapsed);
+double ListFileLoad(const Setup& s) {
+    return Median(s.runs, [&] {
+        return Time([&] {
+            CProfileFile file;
+            file.Read(s.path.c_str());
+            for (int i = 0; i < s.n; ++i) {
+                std::string k = std::to_string(i);
+                file.GetString("Setting", ("N" + k).c_str(), "");
+                file.GetString("Setting", ("S" + k).c_str(), "");
             }
-            std::sort(times.begin(), times.end());
-            f.dialog = times[times.size() / 2];
-        }
-        f.platformLoad = f.platformSave = -1;
-        if (n <= 1000) {
-            f.platformSave = Median(
-                3, [] {}, [&] { PlatformSave(rows, platformPath); });
-            f.platformLoad = Median(
-                3, [] {}, [&] { PlatformLoad(platformPath); });
-        }
-        if (n == 10000) {
-            peakAt10000 = PeakWorkingSet();
-            programPeak = ProgramPeakWorkingSet(dir + "\\program", path, n);
-        }
-        DeleteKeys(n);
-        table.push_back(f);
-        fprintf(stderr, "N = %d done\n", n);
-    }
-    ::DeleteFileA(path.c_str());
-    ::DeleteFileA(platformPath.c_str());
-    ::RemoveDirectoryA((dir + "\\program").c_str());
-    ::RemoveDirectoryA(dir.c_str());
+        });
+    });
+}
 
-    printf("Registry views written per entry: %d. Registry calls per entry and view: Load 3 "
-           "(open, query, close), Save 4 (create, query, set, close; 3 when the value is "
-           "already right). Times in milliseconds, each the median of several runs.\n\n",
-           nViews);
+double ListFileSave(const Setup& s) {
+    return Median(s.runs, [&] {
+        return Time([&] {
+            CProfileFile file;
+            file.Read(s.path.c_str());
+            file.WriteString("Setting", NULL, "");
+            for (int i = 0; i < s.n; ++i) {
+                std::string k = std::to_string(i);
+                file.WriteString("Setting", ("N" + k).c_str(), s.rows.m_entries[i].strName);
+                file.WriteString("Setting", ("S" + k).c_str(), s.rows.m_entries[i].strClsid);
+            }
+            file.Write(s.path.c_str());
+        });
+    });
+}
+
+double Load(const Setup& s) {
+    return Median(s.runs, [] {
+        return Time([] {
+            CEntryArray loaded;
+            EntryList::Load(loaded);
+        });
+    });
+}
+
+double LoadFloor(const Setup& s) {
+    return Median(s.runs, [&] { return Time([&] { ReadFloor(s.n); }); });
+}
+
+// Every save flips every entry, so that each one really writes; an even number of runs would
+// leave the entries flipped, so the last run puts them back untimed.
+double Save(const Setup& s) {
+    CEntryArray flip = s.rows;
+    bool flipped = false;
+    auto flipAll = [&] {
+        flipped = !flipped;
+        for (int i = 0; i < s.n; ++i)
+            flip.m_entries[i].bBlocked = s.rows.m_entries[i].bBlocked != flipped;
+    };
+    double ms = Median(s.runs, [&] {
+        flipAll();
+        return Time([&] { EntryList::Save(flip); });
+    });
+    if (flipped)
+        EntryList::Save(s.rows);
+    return ms;
+}
+
+// A save in which no value changes, as after most sessions.
+double SaveUnchanged(const Setup& s) {
+    return Median(s.runs, [&] { return Time([&] { EntryList::Save(s.rows); }); });
+}
+
+double SaveFloor(const Setup& s) {
+    DWORD mask = 0;
+    double ms = Median(s.runs, [&] {
+        mask ^= KILL_BIT;
+        return Time([&] { WriteFloor(s.n, mask); });
+    });
+    if (mask != 0)
+        WriteFloor(s.n, 0);
+    return ms;
+}
+
+double RegImportTime(const Setup& s) {
+    DWORD mask = 0;
+    double ms = Median(s.n < 10000 ? 5 : 3, [&] {
+        mask ^= KILL_BIT;
+        return RegImport(s.n, s.dir, mask);
+    });
+    if (mask != 0)
+        RegImport(s.n, s.dir, 0);
+    return ms;
+}
+
+// OnInitDialog's own time, not the window's creation around it.
+double Dialog(const Setup& s) {
+    return Median(s.runs, [&] {
+        CTimedDlg dlg;
+        dlg.DoModal();
+        if (dlg.m_nRows != s.n)
+            fprintf(stderr, "the dialog showed %d rows of %d\n", dlg.m_nRows, s.n);
+        return dlg.m_dElapsed;
+    });
+}
+
+// The per-key method is quadratic: beyond 1,000 entries it would take minutes.
+double PlatformSaveTime(const Setup& s) {
+    if (s.n > 1000)
+        return -1;
+    return Median(3, [&] { return Time([&] { PlatformSave(s.rows, s.platformPath); }); });
+}
+
+double PlatformLoadTime(const Setup& s) {
+    if (s.n > 1000)
+        return -1;
+    return Median(3, [&] { return Time([&] { PlatformLoad(s.platformPath); }); });
+}
+
+struct Figures {
+    int n;
+    double fileLoad, fileSave, load, save, saveUnchanged, dialog, readFloor, writeFloor, regImport;
+    double platformLoad, platformSave;
+};
+
+Figures Measure(const Setup& s) {
+    Figures f = {};
+    f.n = s.n;
+    f.fileLoad = ListFileLoad(s);
+    f.fileSave = ListFileSave(s);
+    f.load = Load(s);
+    f.readFloor = LoadFloor(s);
+    f.save = Save(s);
+    f.saveUnchanged = SaveUnchanged(s);
+    f.writeFloor = SaveFloor(s);
+    f.regImport = RegImportTime(s);
+    f.dialog = Dialog(s);
+    f.platformSave = PlatformSaveTime(s);
+    f.platformLoad = PlatformLoadTime(s);
+    return f;
+}
+
+void PrintTable(const std::vector<Figures>& table) {
     const char* const headings[] = {"N",
                                     "list file load",
                                     "list file save",
@@ -413,6 +447,62 @@ int main() {
             row += " " + cell + " |";
         printf("%s\n", row.c_str());
     }
+}
+
+// The size of a program built beside this benchmark, as "123 KB", or "-" when it is missing.
+std::string ProgramSize(LPCSTR pszName) {
+    std::string path = ModuleDirectory() + "\\" + pszName;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return "-";
+    char text[32];
+    sprintf(text, "%lu KB", static_cast<unsigned long>((data.nFileSizeLow + 1023) / 1024));
+    return text;
+}
+
+} // namespace
+
+int main() {
+    const size_t peakAtStart = PeakWorkingSet();
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    Setup s = {};
+    s.dir = std::string(temp) + "qbxbench" + std::to_string(::GetCurrentProcessId());
+    s.path = s.dir + "\\Quellbox.ini";
+    s.platformPath = s.dir + "\\platform.ini";
+    ::CreateDirectoryA(s.dir.c_str(), NULL);
+    ::CreateDirectoryA((s.dir + "\\program").c_str(), NULL);
+
+    CWinApp app;
+    app.m_pszProfileName = _strdup(s.path.c_str());
+
+    std::vector<Figures> table;
+    size_t peakAt10000 = 0;
+    size_t programPeak = 0;
+    for (int n : {100, 1000, 10000}) {
+        s.n = n;
+        s.runs = n < 10000 ? 7 : 5;
+        s.rows = MakeEntries(n);
+        DeleteKeys(n);
+        EntryList::Save(s.rows); // the file and the keys exist from here on
+        table.push_back(Measure(s));
+        if (n == 10000) {
+            peakAt10000 = PeakWorkingSet();
+            programPeak = ProgramPeakWorkingSet(s.dir + "\\program", s.path, n);
+        }
+        DeleteKeys(n);
+        fprintf(stderr, "N = %d done\n", n);
+    }
+    ::DeleteFileA(s.path.c_str());
+    ::DeleteFileA(s.platformPath.c_str());
+    ::RemoveDirectoryA((s.dir + "\\program").c_str());
+    ::RemoveDirectoryA(s.dir.c_str());
+
+    printf("Registry views written per entry: %d. Registry calls per entry and view: Load 3 "
+           "(open, query, close), Save 4 (create, query, set, close; 3 when the value is "
+           "already right). Times in milliseconds, each the median of several runs.\n\n",
+           RegistryViews().GetCount());
+    PrintTable(table);
     printf("\nGrowth from 1,000 to 10,000 entries (10 is linear):");
     const Figures& a = table[1];
     const Figures& b = table[2];
@@ -425,5 +515,7 @@ int main() {
     printf("Peak working set of this benchmark after 10,000 entries: %.1f MB (%.1f MB at its "
            "start)\n",
            static_cast<double>(peakAt10000) / kMB, static_cast<double>(peakAtStart) / kMB);
+    printf("Program sizes: Quellbox.exe %s, quellctl.exe %s\n", ProgramSize("Quellbox.exe").c_str(),
+           ProgramSize("quellctl.exe").c_str());
     return 0;
 }
