@@ -111,18 +111,23 @@ bool ReadRegString(HKEY hRoot, LPCSTR pszKeyPath, LPCSTR pszValueName, REGSAM sa
 
 namespace {
 
-bool IsWow64() {
+// 64-bit Windows, seen from a 32-bit process (WOW64) or from a 64-bit one.
+bool Is64BitWindows() {
+#ifdef _WIN64
+    return true;
+#else
     typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
     IsWow64ProcessFn pfn = reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(
         ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
     BOOL bWow64 = FALSE;
     return pfn != NULL && pfn(::GetCurrentProcess(), &bWow64) && bWow64;
+#endif
 }
 
 } // namespace
 
 CRegistryViews::CRegistryViews() : m_nCount(0) {
-    if (IsWow64()) {
+    if (Is64BitWindows()) {
         m_views[m_nCount++] = KEY_WOW64_32KEY;
         m_views[m_nCount++] = KEY_WOW64_64KEY;
     } else {
@@ -131,7 +136,7 @@ CRegistryViews::CRegistryViews() : m_nCount(0) {
 }
 
 const CRegistryViews& RegistryViews() {
-    // A process's WOW64 state never changes, so it is asked once.
+    // The answer never changes while the process runs, so it is asked once.
     static const CRegistryViews s_views;
     return s_views;
 }

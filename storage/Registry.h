@@ -54,8 +54,8 @@ RawDwordState ReadRawRegDword(HKEY hRoot, LPCSTR pszKeyPath, LPCSTR pszValueName
 bool ReadRegString(HKEY hRoot, LPCSTR pszKeyPath, LPCSTR pszValueName, REGSAM samView,
                    CString* pstrValue);
 
-// The views that hold what a 32-bit program must see of 64-bit Windows: the 32-bit and the
-// 64-bit one under WOW64, else just the one there is (0). Walk them with a range for.
+// The views that Internet Explorer and COM may read: on 64-bit Windows the 32-bit and the 64-bit
+// one, else just the one there is (0). Walk them with a range for.
 class CRegistryViews {
 public:
     CRegistryViews();

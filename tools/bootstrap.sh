@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Quellbox under Wine needs, when it is missing:
-# the i386 architecture, MinGW-w64, 32- and 64-bit Wine (a 64-bit prefix, as on 64-bit
+# the i386 architecture, MinGW-w64 for i686 and for x86-64, 32- and 64-bit Wine (a 64-bit prefix, as on 64-bit
 # Windows), Xvfb, CMake, GoogleTest's sources, CJK fonts and the zh_CN.UTF-8 locale.
 set -euo pipefail
 
@@ -9,7 +9,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 
 need=()
-for p in cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 wine64 \
+for p in cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
+         g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine32:i386 wine64 \
          xvfb xauth x11-utils imagemagick fonts-wqy-microhei locales googletest clang-format; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
 done

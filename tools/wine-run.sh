@@ -3,4 +3,4 @@
 set -euo pipefail
 . "$(dirname "$0")/wine-env.sh"
 quellbox_prefix
-exec wine "$@"
+exec "$QUELLBOX_WINE" "$@"

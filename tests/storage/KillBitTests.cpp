@@ -90,8 +90,8 @@ TEST_F(KillBit, AnUnreadableValueIsReplacedByAPlainDword) {
     EXPECT_EQ("0x00000400", DescribeFlags(kClsids[0], kOwnView));
 }
 
-TEST_F(KillBit, UnderWow64BothViewsAreWrittenAndBothMustHoldTheBit) {
-    if (!IsWow64Here())
+TEST_F(KillBit, On64BitWindowsBothViewsAreWrittenAndBothMustHoldTheBit) {
+    if (!HasTwoRegistryViews())
         GTEST_SKIP() << "one registry view only";
     SetFlags(kClsids[0], 0x400, KEY_WOW64_32KEY);
     SetFlags(kClsids[0], 0x1, KEY_WOW64_64KEY);

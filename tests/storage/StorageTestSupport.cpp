@@ -34,7 +34,7 @@ void RemoveTree(const std::wstring& dir) {
 std::vector<REGSAM> Views(REGSAM view) {
     if (view != kAllViews)
         return {view};
-    if (IsWow64Here())
+    if (HasTwoRegistryViews())
         return {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
     return {kOwnView};
 }
@@ -157,9 +157,13 @@ std::string TestClsid(int group, int n) {
     return text;
 }
 
-bool IsWow64Here() {
+bool HasTwoRegistryViews() {
+#ifdef _WIN64
+    return true;
+#else
     BOOL wow64 = FALSE;
     return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+#endif
 }
 
 void DeleteCompatKey(const std::string& clsid) {
@@ -204,7 +208,7 @@ std::string HexDword(DWORD value) {
 }
 
 std::string DescribeFlags(const std::string& clsid, REGSAM view) {
-    if (view != kAllViews || !IsWow64Here())
+    if (view != kAllViews || !HasTwoRegistryViews())
         return DescribeFlagsInOneView(clsid, view == kAllViews ? kOwnView : view);
     const std::string in32 = DescribeFlagsInOneView(clsid, KEY_WOW64_32KEY);
     const std::string in64 = DescribeFlagsInOneView(clsid, KEY_WOW64_64KEY);

@@ -48,10 +48,10 @@ std::string CompatKey(const std::string& clsid);
 // so that no test touches another's keys or anything else in the registry.
 std::string TestClsid(int group, int n);
 
-// The registry views a kill bit lives in: the 32-bit and the 64-bit one under WOW64.
+// The registry views a kill bit lives in: the 32-bit and the 64-bit one on 64-bit Windows.
 const REGSAM kAllViews = ~static_cast<REGSAM>(0);
 const REGSAM kOwnView = 0; // the one this process sees without asking for another
-bool IsWow64Here();
+bool HasTwoRegistryViews();
 
 // In every view, or in the one given (KEY_WOW64_32KEY, KEY_WOW64_64KEY, kOwnView).
 void DeleteCompatKey(const std::string& clsid);

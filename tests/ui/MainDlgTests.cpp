@@ -137,7 +137,7 @@ TEST_F(MainDlgLoad, RowsFollowTheFileAndBoxesTheKillBit) {
     SetFlags(Clsid(3), 0);
     SetFlags(Clsid(5), REG_BINARY, twoBytes, sizeof(twoBytes));
     // Blocked in one view only, where there are two: the control still loads in the other.
-    const bool bTwoViews = IsWow64Here();
+    const bool bTwoViews = HasTwoRegistryViews();
     SetFlags(Clsid(6), bTwoViews ? 0 : 0x400);
     SetFlags(Clsid(6), 0x400, bTwoViews ? KEY_WOW64_32KEY : kOwnView);
     SetFlags(Clsid(7), 0x400);
