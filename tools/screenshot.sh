@@ -1,22 +1,26 @@
 #!/usr/bin/env bash
-# Makes the README's screenshot: Quellbox with a few entries, two of them blocked.
+# Makes the README's screenshot: Quellbox with several entries, some of them blocked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw --target Quellbox
+bash tools/bootstrap.sh
 . tools/wine-env.sh
+cmake --preset $QUELLBOX_PRESET >/dev/null
+cmake --build --preset $QUELLBOX_PRESET --target Quellbox
 quellbox_prefix
 
-demo=build/demo
+demo=$QUELLBOX_BUILD/demo
 mkdir -p "$demo"
-cp build/bin/Quellbox.exe "$demo/"
+cp "$QUELLBOX_BUILD/bin/Quellbox.exe" "$demo/"
 printf '%s\r\n' '[Setting]' \
   'N0=Adobe Flash Player' 'S0=D27CDB6E-AE6D-11CF-96B8-444553540000' \
   'N1=Windows Media Player' 'S1=6BF52A52-394A-11D3-B153-00C04F79FAA6' \
   'N2=Microsoft Silverlight' 'S2=DFEAF541-F3E1-4C24-ACAC-99C30715084A' \
-  'N3=QuickTime' 'S3=02BF25D5-8C17-4B23-BC80-D3488ABDDC6B' > "$demo/Quellbox.ini"
+  'N3=QuickTime' 'S3=02BF25D5-8C17-4B23-BC80-D3488ABDDC6B' \
+  'N4=Shockwave Player' 'S4=166B1BCA-3F9C-11CF-8075-444553540000' \
+  'N5=Adobe Reader' 'S5=CA8A9780-280D-11CF-A24D-444553540000' > "$demo/Quellbox.ini"
 key='HKLM\Software\Microsoft\Internet Explorer\ActiveX Compatibility'
-for clsid in D27CDB6E-AE6D-11CF-96B8-444553540000 02BF25D5-8C17-4B23-BC80-D3488ABDDC6B; do
+for clsid in D27CDB6E-AE6D-11CF-96B8-444553540000 02BF25D5-8C17-4B23-BC80-D3488ABDDC6B \
+             166B1BCA-3F9C-11CF-8075-444553540000; do
   for view in 32 64; do
     wine reg add "$key\\{$clsid}" /v "Compatibility Flags" /t REG_DWORD /d 1024 /f /reg:$view >/dev/null
   done

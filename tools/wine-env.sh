@@ -6,19 +6,56 @@ export LC_ALL=zh_CN.UTF-8
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
-# Creates the prefix on first use. Without a window manager Wine waits 2 s whenever a window
-# is hidden unless its windows are unmanaged.
+# Most x86-64 kernels run 32-bit x86 code, and with it 32-bit Wine; some virtual machines cannot
+# run it at all (an emulator registered for it is far too slow to test with). There the tests are
+# built for x86-64 and run under 64-bit Wine; the product still ships as its i686 build.
+quellbox_runs_i386() {
+  [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+if [ -z "${QUELLBOX_ARCH:-}" ]; then
+  if quellbox_runs_i386; then QUELLBOX_ARCH=i686; else QUELLBOX_ARCH=x86_64; fi
+fi
+export QUELLBOX_ARCH
+if [ "$QUELLBOX_ARCH" = x86_64 ]; then
+  # Debian's "wine" prefers the 32-bit loader whenever it is installed.
+  export WINELOADER=/usr/lib/wine/wine64
+  QUELLBOX_WINE=$WINELOADER
+  QUELLBOX_PRESET=mingw64
+  QUELLBOX_BUILD=$QUELLBOX_ROOT/build64
+else
+  QUELLBOX_WINE=wine
+  QUELLBOX_PRESET=mingw
+  QUELLBOX_BUILD=$QUELLBOX_ROOT/build
+fi
+wine() { "$QUELLBOX_WINE" "$@"; }
+
+# Creates the prefix on first use, and marks it ready only once all of it worked: a prefix
+# left half made is made again next time. Without a window manager Wine waits 2 s whenever a
+# window is hidden unless its windows are unmanaged.
 quellbox_prefix() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
-    if [ ! -f "$WINEPREFIX/.quellbox-ready" ]; then
-      wineboot -i >/dev/null 2>&1 || true
-      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-      wineserver -w
-      touch "$WINEPREFIX/.quellbox-ready"
+    [ -f "$WINEPREFIX/.quellbox-ready" ] && exit 0
+    local log=$WINEPREFIX.log
+    if ! wine wineboot -i >"$log" 2>&1; then
+      echo "Creating the Wine prefix $WINEPREFIX failed (wineboot -i); its output is in $log" >&2
+      exit 1
     fi
-  ) 9>"$WINEPREFIX.lock"
+    if ! wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$log" 2>&1; then
+      echo "Setting up the Wine prefix $WINEPREFIX failed (wine reg add); see $log" >&2
+      exit 1
+    fi
+    wineserver -w
+    touch "$WINEPREFIX/.quellbox-ready"
+  ) 9>"$WINEPREFIX.lock" || return 1
+  # Caption buttons are drawn with Marlett. Wine does not find it among its own fonts here
+  # (fonts-wine puts it in /usr/share/wine/fonts), only in the prefix's Fonts folder; without
+  # it the buttons show as the letters "0", "1" and "r".
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts
+  if [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+  fi
 }
 
 # Starts a fresh Wine session on the current display: a server that outlives each program, and
@@ -26,7 +63,49 @@ quellbox_prefix() {
 # and on this display, not on the one of an earlier session.
 quellbox_session() {
   wineserver -k 2>/dev/null || true
-  quellbox_prefix
+  quellbox_prefix || return 1
   wineserver -p 60
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+# Runs a command (or one of these functions) in a fresh Wine session, ends the session and
+# returns the command's status. Windows need an X server: without a display the command runs
+# on a virtual one, on the first free display number, with Xvfb's errors shown.
+quellbox_in_session() {
+  local run=(bash -c '. "$0"; quellbox_session || exit 1; status=0; "$@" || status=$?
+                      wineserver -k 2>/dev/null || true; exit $status' "${BASH_SOURCE[0]}" "$@")
+  if [ -n "${DISPLAY:-}" ]; then
+    "${run[@]}"
+  else
+    xvfb-run -a -s "-screen 0 1280x1024x24" "${run[@]}"
+  fi
+}
+
+# Waits for a window whose title begins with the given text ("Quellbox " for the main dialog,
+# which the window class "Quellbox.exe" does not match), as long as the program with the given
+# process id runs; fails when the program ends first (or, should it hang, after 5 minutes).
+quellbox_wait_window() {
+  local pid=$1 title=$2
+  for _ in $(seq 1 600); do
+    xwininfo -root -tree 2>/dev/null | grep -qF "\"$title" && return 0
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.5
+  done
+  return 1
+}
+
+# Starts a program, waits for its window, saves a picture of the screen cut to what is drawn
+# and ends the program. Without the window it takes no picture and fails.
+quellbox_screenshot() {
+  local exe=$1 title=$2 png=$3
+  wine "$exe" &
+  local app=$!
+  if ! quellbox_wait_window $app "$title"; then
+    echo "$exe showed no window with the title $title: no screenshot taken" >&2
+    kill $app 2>/dev/null || true
+    return 1
+  fi
+  sleep 3 # for the dialog to paint its rows
+  import -window root png:- | convert - -trim +repage "$png"
+  kill $app 2>/dev/null || true
 }

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Checks the release package: one folder holding exactly both programs, stripped, and the
+# README; and both programs start from it under Wine. Run by ctest in the tests' Wine session.
+# Arguments: the package and the toolchain's nm.
+set -euo pipefail
+zip=$1 nm=$2
+if [ ! -f "$zip" ]; then
+  echo "No package $zip: make it with cmake --build --preset mingw --target package" >&2
+  exit 1
+fi
+. "$(dirname "$0")/wine-env.sh"
+
+top=$(basename "$zip" .zip)
+files=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
+expected=$(printf '%s\n' "$top/Quellbox.exe" "$top/README.md" "$top/quellctl.exe" | sort)
+if [ "$files" != "$expected" ]; then
+  printf 'The package holds\n%s\ninstead of\n%s\n' "$files" "$expected" >&2
+  exit 1
+fi
+
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+unzip -q "$zip" -d "$dir"
+for exe in Quellbox.exe quellctl.exe; do
+  if ! "$nm" "$dir/$top/$exe" 2>&1 | grep -q 'no symbols'; then
+    echo "$exe in the package still has its symbols" >&2
+    exit 1
+  fi
+done
+
+wine "$dir/$top/quellctl.exe" /? >/dev/null
+wine "$dir/$top/Quellbox.exe" &
+app=$!
+if ! quellbox_wait_window $app 'Quellbox '; then
+  echo "Quellbox.exe from the package showed no window" >&2
+  exit 1
+fi
+kill $app
+echo "$zip: $(echo $files | tr '\n' ' '); both programs start"
