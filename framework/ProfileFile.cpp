@@ -1,15 +1,15 @@
 #include "framework/ProfileFile.h"
 
+#include "framework/File.h"
+
 #include <cstring>
 
 namespace {
 
 typedef std::unordered_map<std::string, size_t> KeyIndex;
 
-// A bigger file is no settings file, and it would not fit twice into a 32-bit address space.
-const LONGLONG kMaxFileSize = 256 * 1024 * 1024;
-// ReadFile and WriteFile take a DWORD count; smaller pieces keep every call well inside it.
-const size_t kChunk = 1 << 20;
+const char kUtf8Mark[] = "\xEF\xBB\xBF";
+const char kUtf16Mark[] = "\xFF\xFE";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 
@@ -82,9 +82,29 @@ const char* ContentEnd(const std::string& line) {
 
 bool HasLineEnd(const std::string& line) { return !line.empty() && IsLineEnd(line.back()); }
 
-void EnsureLineEnd(std::string& line) {
-    if (!HasLineEnd(line))
-        line += "\r\n";
+// Where a line runs to in text of either width: past its CR LF, CR or LF, or to the end.
+template <class Char> const Char* NextLine(const Char* p, const Char* end) {
+    while (p < end && *p != '\r' && *p != '\n')
+        ++p;
+    if (p < end)
+        p += (*p == '\r' && p + 1 < end && p[1] == '\n') ? 2 : 1;
+    return p;
+}
+
+std::string ToAnsi(const std::wstring& text) {
+    int n = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), NULL, 0,
+                                  NULL, NULL);
+    std::string ansi(n, '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &ansi[0], n, NULL,
+                          NULL);
+    return ansi;
+}
+
+std::wstring ToUnicode(const std::string& text) {
+    int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), NULL, 0);
+    std::wstring unicode(n, L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &unicode[0], n);
+    return unicode;
 }
 
 // The name of a "[name]" line.
@@ -186,158 +206,121 @@ bool IsStorableSection(LPCSTR psz) {
     return !HasLineBreak(psz) && Find(psz, end, ']') == end;
 }
 
-// Up to and including the last separator; a trail byte 0x5C is no backslash.
-std::string DirectoryOf(LPCSTR pszPath) {
-    const char* end = pszPath + strlen(pszPath);
-    const char* cut = NULL;
-    for (const char* p = pszPath; p < end; p += CharLength(p, end)) {
-        if (*p == '\\' || *p == '/')
-            cut = p + 1;
-    }
-    return cut ? std::string(pszPath, cut) : std::string(".");
-}
-
 } // namespace
 
 bool CProfileFile::Read(LPCSTR pszPath) {
     Parse(NULL, 0);
-    if (!pszPath)
-        return false;
-    HANDLE h =
-        CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    }
     std::string data;
-    LARGE_INTEGER size;
-    bool ok =
-        GetFileSizeEx(h, &size) != FALSE && size.QuadPart >= 0 && size.QuadPart <= kMaxFileSize;
-    if (ok) {
-        data.resize(static_cast<size_t>(size.QuadPart));
-        size_t done = 0;
-        while (done < data.size()) {
-            DWORD want =
-                static_cast<DWORD>(data.size() - done < kChunk ? data.size() - done : kChunk);
-            DWORD got = 0;
-            if (!ReadFile(h, &data[done], want, &got, NULL)) {
-                ok = false;
-                break;
-            }
-            if (got == 0) // the file shrank since its size was taken
-                break;
-            done += got;
-        }
-        data.resize(done);
-    }
-    CloseHandle(h);
-    if (!ok) {
-        SetLastError(ERROR_READ_FAULT);
-        return false;
+    if (!pszPath || !AfxReadFile(pszPath, &data)) {
+        DWORD error = pszPath ? GetLastError() : ERROR_INVALID_NAME;
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
     Parse(data.data(), data.size());
     return true;
 }
 
-bool CProfileFile::Write(LPCSTR pszPath) const {
-    if (!pszPath || !*pszPath)
-        return false;
-    char tmp[MAX_PATH];
-    if (!GetTempFileNameA(DirectoryOf(pszPath).c_str(), "qbx", 0, tmp))
-        return false;
-    std::string data = Serialize();
-    HANDLE h = CreateFileA(tmp, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    bool ok = h != INVALID_HANDLE_VALUE;
-    if (ok) {
-        for (size_t done = 0; ok && done < data.size();) {
-            DWORD want =
-                static_cast<DWORD>(data.size() - done < kChunk ? data.size() - done : kChunk);
-            DWORD written = 0;
-            ok = WriteFile(h, data.data() + done, want, &written, NULL) != FALSE && written == want;
-            done += written;
-        }
-        ok = ok && FlushFileBuffers(h) != FALSE;
-        ok = CloseHandle(h) != FALSE && ok;
-    }
-    ok = ok &&
-         MoveFileExA(tmp, pszPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-    if (!ok) {
-        DWORD error = GetLastError();
-        DeleteFileA(tmp);
-        SetLastError(error);
-    }
-    return ok;
-}
+bool CProfileFile::Write(LPCSTR pszPath) const { return AfxReplaceFile(pszPath, Serialize()); }
 
 void CProfileFile::Parse(const char* pData, size_t nSize) {
     m_prefix.clear();
+    m_suffix.clear();
+    m_bUnicode = false;
     m_preamble.clear();
     m_sections.clear();
     const char* p = pData;
     const char* end = pData + nSize;
-    if (nSize >= 3 && memcmp(p, "\xEF\xBB\xBF", 3) == 0) {
+    if (nSize >= 3 && memcmp(p, kUtf8Mark, 3) == 0) {
         m_prefix.assign(p, 3);
         p += 3;
+    } else if (nSize >= 2 && memcmp(p, kUtf16Mark, 2) == 0) {
+        m_prefix.assign(p, 2);
+        m_bUnicode = true;
+        p += 2;
     }
-    while (p < end) {
-        const char* next = p;
-        while (next < end && !IsLineEnd(*next))
-            ++next;
-        if (next < end)
-            next += (*next == '\r' && next + 1 < end && next[1] == '\n') ? 2 : 1;
-        std::string line(p, next);
-        p = next;
-        const char* name;
-        const char* nameEnd;
-        if (ParseHeader(line, name, nameEnd)) {
-            Section section;
-            section.name = Fold(name, nameEnd);
-            section.header = std::move(line);
-            m_sections.push_back(std::move(section));
-        } else if (m_sections.empty()) {
-            m_preamble.push_back(std::move(line));
-        } else {
-            // Later sections of the same name are indexed too: they come forward when the
-            // first one is removed.
-            Section& section = m_sections.back();
-            section.lines.push_back(std::move(line));
-            IndexLine(section.lines.back(), section.lines.size() - 1, section.keys);
+    if (!m_bUnicode) {
+        for (const char* next; p < end; p = next) {
+            next = NextLine(p, end);
+            AddLine(Line{std::string(p, next), std::wstring()});
         }
+        return;
+    }
+    std::wstring text((end - p) / 2, L'\0');
+    if (!text.empty())
+        memcpy(&text[0], p, text.size() * 2);
+    m_suffix.assign(p + text.size() * 2, end); // an odd last byte, kept as it was
+    const wchar_t* w = text.data();
+    const wchar_t* wend = w + text.size();
+    for (const wchar_t* next; w < wend; w = next) {
+        next = NextLine(w, wend);
+        std::wstring unicode(w, next);
+        AddLine(Line{ToAnsi(unicode), unicode});
+    }
+}
+
+void CProfileFile::AddLine(Line line) {
+    const char* name;
+    const char* nameEnd;
+    if (ParseHeader(line.text, name, nameEnd)) {
+        Section section;
+        section.name = Fold(name, nameEnd);
+        section.header = std::move(line);
+        m_sections.push_back(std::move(section));
+    } else if (m_sections.empty()) {
+        m_preamble.push_back(std::move(line));
+    } else {
+        // Later sections of the same name are indexed too: they come forward when the first
+        // one is removed.
+        Section& section = m_sections.back();
+        section.lines.push_back(std::move(line));
+        IndexLine(section.lines.back().text, section.lines.size() - 1, section.keys);
     }
 }
 
 std::string CProfileFile::Serialize() const {
-    size_t total = m_prefix.size();
-    for (const std::string& line : m_preamble)
-        total += line.size();
+    size_t total = m_prefix.size() + m_suffix.size();
+    for (const Line& line : m_preamble)
+        total += line.text.size();
     for (const Section& section : m_sections) {
-        total += section.header.size() + 2;
-        for (const std::string& line : section.lines)
-            total += line.size();
+        total += section.header.text.size() + 2;
+        for (const Line& line : section.lines)
+            total += line.text.size();
     }
     std::string out;
-    out.reserve(total + 2);
+    std::wstring unicode;
+    if (m_bUnicode)
+        unicode.reserve(total + 2);
+    else
+        out.reserve(total + 2);
     out += m_prefix;
     // Only the file's last line may lack its line end; once edits put anything after it, it
     // needs one.
     bool open = false;
-    auto put = [&out, &open](const std::string& line) {
-        if (open)
-            out += "\r\n";
-        out += line;
-        open = !HasLineEnd(line);
+    auto put = [this, &out, &unicode, &open](const Line& line) {
+        if (!m_bUnicode) {
+            out += open ? "\r\n" : "";
+            out += line.text;
+        } else {
+            unicode += open ? L"\r\n" : L"";
+            unicode += line.unicode.empty() ? ToUnicode(line.text) : line.unicode;
+        }
+        open = !HasLineEnd(line.text);
     };
-    for (const std::string& line : m_preamble)
+    for (const Line& line : m_preamble)
         put(line);
     for (const Section& section : m_sections) {
         if (section.removed)
             continue;
         put(section.header);
-        for (const std::string& line : section.lines)
+        for (const Line& line : section.lines)
             put(line);
     }
-    return out;
+    if (m_bUnicode) {
+        size_t at = out.size();
+        out.resize(at + unicode.size() * 2);
+        if (!unicode.empty())
+            memcpy(&out[at], unicode.data(), unicode.size() * 2);
+    }
+    return out + m_suffix;
 }
 
 CString CProfileFile::GetString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszDefault) const {
@@ -345,7 +328,7 @@ CString CProfileFile::GetString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszDefa
         if (const Section* section = FindSection(FoldName(pszSection))) {
             KeyIndex::const_iterator it = section->keys.find(FoldName(pszKey));
             KeyLine kl;
-            if (it != section->keys.end() && ParseKeyLine(section->lines[it->second], kl)) {
+            if (it != section->keys.end() && ParseKeyLine(section->lines[it->second].text, kl)) {
                 const void* nul = memchr(kl.value, '\0', kl.valueEnd - kl.value);
                 const char* end = nul ? static_cast<const char*>(nul) : kl.valueEnd;
                 return CString(kl.value, static_cast<int>(end - kl.value));
@@ -379,7 +362,7 @@ bool CProfileFile::WriteString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue
             live->lines.erase(live->lines.begin() + it->second);
             live->keys.clear();
             for (size_t i = 0; i < live->lines.size(); ++i)
-                IndexLine(live->lines[i], i, live->keys);
+                IndexLine(live->lines[i].text, i, live->keys);
         }
         return true;
     }
@@ -394,17 +377,21 @@ bool CProfileFile::WriteString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue
         if (!IsStorableSection(pszSection))
             return false;
         Section added;
-        added.header = std::string("[") + pszSection + "]\r\n";
+        added.header.text = std::string("[") + pszSection + "]\r\n";
         added.name = name;
         m_sections.push_back(std::move(added));
         section = &m_sections.back();
     }
-    std::string line = KeyLineOf(pszKey, pszValue);
+    Line line = {KeyLineOf(pszKey, pszValue), std::wstring()};
     KeyIndex::iterator it = section->keys.find(key);
     if (it != section->keys.end()) {
         section->lines[it->second] = std::move(line);
     } else {
-        EnsureLineEnd(section->lines.empty() ? section->header : section->lines.back());
+        Line& last = section->lines.empty() ? section->header : section->lines.back();
+        if (!HasLineEnd(last.text)) {
+            last.text += "\r\n";
+            last.unicode += last.unicode.empty() ? L"" : L"\r\n";
+        }
         section->lines.push_back(std::move(line));
         section->keys.emplace(std::move(key), section->lines.size() - 1);
     }

@@ -1,6 +1,8 @@
 // CProfileFile: an INI file held in memory, read and written as a whole. Reading follows the
 // Windows private-profile rules; writing keeps every line it was not asked to change byte for
-// byte, and a file reaches the disk in one atomic replacement.
+// byte, and a file reaches the disk in one atomic replacement. A file that begins with the
+// UTF-16LE byte-order mark is Unicode, as Windows reads it: its text is handed out in the ANSI
+// code page, and it is written back as UTF-16LE.
 #pragma once
 
 #include "framework/String.h"
@@ -14,9 +16,9 @@ public:
     // Replaces the image with the file's contents. A missing file gives an empty image and
     // succeeds; any other failure to read leaves an empty image and returns false.
     bool Read(LPCSTR pszPath);
-    // Writes the image to a temporary file in the same directory and moves it over pszPath,
-    // so the file holds either its old contents or the new ones. False when anything failed,
-    // with the reason in GetLastError; the old file is then untouched.
+    // Writes the image to a temporary file beside pszPath and moves it over pszPath, so the file
+    // holds either its old contents or the new ones. False when anything failed, with the reason
+    // in GetLastError; the old file is then untouched.
     bool Write(LPCSTR pszPath) const;
 
     void Parse(const char* pData, size_t nSize);
@@ -32,10 +34,14 @@ public:
     bool WriteString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue);
 
 private:
+    struct Line {
+        std::string text;     // in the ANSI code page, with its line end
+        std::wstring unicode; // a UTF-16 file's line as it was read, until it is changed
+    };
     struct Section {
-        std::string header;                           // the raw "[name]" line, with its line end
-        std::string name;                             // case-folded, for look-ups
-        std::vector<std::string> lines;               // raw lines, each with its line end
+        Line header;      // the "[name]" line
+        std::string name; // case-folded, for look-ups
+        std::vector<Line> lines;
         std::unordered_map<std::string, size_t> keys; // case-folded key -> first line
         bool removed = false;
     };
@@ -43,7 +49,11 @@ private:
     Section* FindSection(const std::string& foldedName, bool includeRemoved);
     const Section* FindSection(const std::string& foldedName) const;
 
-    std::string m_prefix;                // a UTF-8 byte-order mark, kept as it was
-    std::vector<std::string> m_preamble; // lines before the first section
+    void AddLine(Line line);
+
+    std::string m_prefix; // a UTF-8 or UTF-16LE byte-order mark, kept as it was
+    std::string m_suffix; // the odd last byte of a UTF-16 file
+    bool m_bUnicode = false;
+    std::vector<Line> m_preamble; // lines before the first section
     std::vector<Section> m_sections;
 };

@@ -231,6 +231,20 @@ TEST_F(ProfileFileOnDisk, SaveOverADirectoryFailsAndLeavesItAsItWas) {
     EXPECT_EQ(std::vector<std::string>{"inner.ini"}, List(dir));
 }
 
+TEST_F(ProfileFileOnDisk, SaveWorksBeyondMaxPath) {
+    // As beside a program placed deeper than MAX_PATH, which start-up allows for.
+    std::string path = m_dir.Path();
+    for (char letter : {'d', 'e'}) {
+        path += "\\" + std::string(150, letter);
+        ASSERT_TRUE(CreateDirectoryW(Widen("\\\\?\\" + path).c_str(), NULL));
+    }
+    path += "\\Quellbox.ini";
+    ASSERT_TRUE(Parsed("[s]\r\nk=1\r\n").Write(path.c_str()));
+    CProfileFile read;
+    ASSERT_TRUE(read.Read(path.c_str()));
+    EXPECT_EQ("[s]\r\nk=1\r\n", read.Serialize());
+}
+
 // Quadratic work (a whole-file rewrite or a scan per key) takes seconds here.
 // Timing belongs to the benchmark; here the many keys only have to land where they belong.
 TEST_F(ProfileFileOnDisk, TwentyThousandKeysAreSetSavedAndFoundAgain) {

@@ -24,11 +24,12 @@ struct ListFileCase {
 std::vector<ListFileCase> ListFileCorpus() {
     std::vector<ListFileCase> corpus;
     corpus.push_back(
+        // Not at the very start: there FF FE is the mark of a UTF-16 file.
         {"binary garbage around the list",
-         BYTES("\xFF\xFE\x01[\x02=\x03\n\x80\x81\x82\n") + "[Setting]\nN0=a\nS0=1\n" +
+         BYTES("\x01\xFF\xFE[\x02=\x03\n\x80\x81\x82\n") + "[Setting]\nN0=a\nS0=1\n" +
              BYTES("[\xFF\x00\x01]\n\x7F=\x80\n"),
          {"a"},
-         {BYTES("\xFF\xFE\x01[\x02=\x03\n\x80\x81\x82\n"), BYTES("[\xFF\x00\x01]\n\x7F=\x80\n")}});
+         {BYTES("\x01\xFF\xFE[\x02=\x03\n\x80\x81\x82\n"), BYTES("[\xFF\x00\x01]\n\x7F=\x80\n")}});
     corpus.push_back({"NUL bytes inside a value",
                       BYTES("[Setting]\r\nN0=ab\0cd\r\nS0=1\r\n[K]\r\nz=\0\r\n"),
                       {"ab"},

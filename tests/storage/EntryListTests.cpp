@@ -72,6 +72,34 @@ TEST_F(EntryListFile, SaveKeepsOtherSectionsAndCommentsByteForByte) {
               ReadFileBytes(listFile));
 }
 
+// As Notepad saved "Unicode" files: UTF-16LE behind FF FE.
+std::string Utf16File(const std::wstring& text) {
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t ch : text)
+        bytes += std::string{static_cast<char>(ch & 0xFF), static_cast<char>(ch >> 8)};
+    return bytes;
+}
+
+TEST_F(EntryListFile, AUnicodeListFileIsReadAndSavedAsUnicodeKeepingEveryOtherLine) {
+    // Hangul and an emoji have no place in code page 936, yet survive in another section.
+    const std::wstring other = L"[\u5176\u4ED6]\r\nk=\uAC00\U0001F600\r\n";
+    const std::wstring clsidA(kA, kA + strlen(kA));
+    WriteFileBytes(listFile, Utf16File(other + L"[Setting]\r\nN0=\u540D\u5B57\r\nS0=" + clsidA));
+    EntryRows entries = Load();
+    ASSERT_EQ(1u, entries.m_entries.size());
+    EXPECT_STREQ("\xC3\xFB\xD7\xD6", entries.m_entries[0].strName);
+
+    entries.Add("\xBF\xD8\xBC\xFE", kB, false);
+    ASSERT_TRUE(EntryList::Save(entries).Succeeded());
+    const std::wstring clsidB(kB, kB + strlen(kB));
+    EXPECT_EQ(Utf16File(other + L"[Setting]\r\nN0=\u540D\u5B57\r\nS0=" + clsidA +
+                        L"\r\nN1=\u63A7\u4EF6\r\nS1=" + clsidB + L"\r\n"),
+              ReadFileBytes(listFile));
+    EntryRows again = Load();
+    ASSERT_EQ(2u, again.m_entries.size());
+    EXPECT_STREQ("\xBF\xD8\xBC\xFE", again.m_entries[1].strName);
+}
+
 TEST_F(EntryListFile, OnlyTheFirstOfTwoListSectionsIsReadAndWritten) {
     const std::string second = "[SETTING]\r\nN0=hidden\r\nS0=" + std::string(kC) + "\r\nN1=x\r\n";
     WriteFileBytes(listFile, "[Setting]\r\nN0=a\r\nS0=" + std::string(kA) + "\r\n" + second);
@@ -129,8 +157,21 @@ TEST_F(EntryListFile, SaveWritesEveryRowsFlagInDisplayOrder) {
     EXPECT_TRUE(loaded.m_entries[1].bBlocked);
 }
 
-TEST_F(EntryListFile, AMissingFileLoadsNothing) {
+TEST_F(EntryListFile, AMissingFileLoadsNothingButOneThatCannotBeReadIsNeverOverwritten) {
     EXPECT_TRUE(Load().m_entries.empty());
+    const std::string saved = "[Setting]\r\nN0=kept\r\nS0=" + std::string(kA) + "\r\n";
+    WriteFileBytes(listFile, saved);
+    // Held open without sharing, as a backup agent or a virus scanner may.
+    HANDLE hLock = CreateFileA(listFile.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hLock);
+    EntryRows entries;
+    EXPECT_FALSE(EntryList::Load(entries));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    EXPECT_TRUE(entries.m_entries.empty());
+    EXPECT_FALSE(EntryList::Save(entries).bListFileSaved);
+    CloseHandle(hLock);
+    EXPECT_EQ(saved, ReadFileBytes(listFile));
+
     UseListFile(dir.Path("no such directory\\Quellbox.ini"));
     EXPECT_TRUE(Load().m_entries.empty());
 }
