@@ -78,6 +78,20 @@ TEST_F(KillBit, SettingAndClearingChangeOnlyTheKillBit) {
     EXPECT_EQ(0x400u, ReadRegDword(HKEY_LOCAL_MACHINE, Path(kClsids[1]), kFlags));
 }
 
+TEST_F(KillBit, WithoutWriteAccessOnlyAValueThatMustChangeFails) {
+    SetFlags(kClsids[0], 0x401);
+    SetFlags(kClsids[1], 0x0);
+    {
+        DenyKillBitWrites deny0(kClsids[0]), deny1(kClsids[1]);
+        EXPECT_TRUE(SetBlocked(Path(kClsids[0]), true));
+        EXPECT_TRUE(SetBlocked(Path(kClsids[1]), false));
+        EXPECT_FALSE(SetBlocked(Path(kClsids[0]), false));
+        EXPECT_FALSE(SetBlocked(Path(kClsids[1]), true));
+    }
+    EXPECT_EQ("0x00000401", DescribeFlags(kClsids[0]));
+    EXPECT_EQ("0x00000000", DescribeFlags(kClsids[1]));
+}
+
 TEST_F(KillBit, ClearingAMissingKeyCreatesItWithAnExplicitZero) {
     ASSERT_TRUE(SetBlocked(Path(kClsids[0]), false));
     EXPECT_EQ("0x00000000", DescribeFlags(kClsids[0], kOwnView));

@@ -201,6 +201,33 @@ DWORD FlagsIn(const std::string& clsid, REGSAM view) {
     return value;
 }
 
+void DenyKillBitWrites::Apply(ACCESS_MODE mode) {
+    for (REGSAM view : Views(kAllViews)) {
+        HKEY hKey;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, CompatKey(m_clsid).c_str(), 0,
+                                                 READ_CONTROL | WRITE_DAC | view, &hKey));
+        PACL pOld = NULL;
+        PSECURITY_DESCRIPTOR pSD = NULL;
+        ::GetSecurityInfo(hKey, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, &pOld, NULL,
+                          &pSD);
+        EXPLICIT_ACCESSA access = {};
+        access.grfAccessPermissions = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
+        access.grfAccessMode = mode;
+        access.grfInheritance = NO_INHERITANCE;
+        access.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+        access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+        access.Trustee.ptstrName = const_cast<LPSTR>("EVERYONE");
+        PACL pNew = NULL;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), ::SetEntriesInAclA(1, &access, pOld, &pNew));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+                  ::SetSecurityInfo(hKey, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL,
+                                    pNew, NULL));
+        ::LocalFree(pNew);
+        ::LocalFree(pSD);
+        ::RegCloseKey(hKey);
+    }
+}
+
 std::string HexDword(DWORD value) {
     char text[16];
     snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(value));

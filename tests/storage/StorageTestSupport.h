@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <string>
 #include <utility>
@@ -63,6 +64,22 @@ void SetFlags(const std::string& clsid, DWORD value, REGSAM view = kAllViews);
 // The value's four bytes in one view, of whatever type, or ~0 when the key or the value is
 // missing.
 DWORD FlagsIn(const std::string& clsid, REGSAM view);
+
+// A standard user, as far as one control's flags go: denies KEY_SET_VALUE and KEY_CREATE_SUB_KEY
+// to Everyone on the CLSID's kill-bit key in every view (the key must exist), and gives them
+// back on destruction, before the test deletes the key.
+class DenyKillBitWrites {
+public:
+    explicit DenyKillBitWrites(const std::string& clsid) : m_clsid(clsid) { Apply(DENY_ACCESS); }
+    ~DenyKillBitWrites() { Apply(REVOKE_ACCESS); }
+
+private:
+    DenyKillBitWrites(const DenyKillBitWrites&);
+    DenyKillBitWrites& operator=(const DenyKillBitWrites&);
+    void Apply(ACCESS_MODE mode);
+
+    std::string m_clsid;
+};
 
 // "0x00000400".
 std::string HexDword(DWORD value);
