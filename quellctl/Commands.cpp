@@ -1,7 +1,7 @@
 #include "quellctl/Commands.h"
 
+#include "framework/File.h"
 #include "framework/WinApp.h"
-#include "quellctl/Clsid.h"
 #include "quellctl/Table.h"
 #include "quellctl/Transfer.h"
 #include "storage/ComRegistration.h"
@@ -12,6 +12,7 @@
 #include <stdio.h>
 
 #include <map>
+#include <set>
 #include <string>
 
 namespace {
@@ -47,11 +48,14 @@ bool SaveEntries(const CEntryArray& entries) {
     return result.Succeeded();
 }
 
-CString FlagsCell(const CString& strKeyPath, REGSAM samView) {
-    DWORD dwFlags;
+// The dialog's limit for a name.
+const int kMaxNameBytes = 50;
+// Longer names and server paths are bad data: shown cut, so that one cannot widen every line.
+const int kMaxShownBytes = 260;
+
+CString FlagsCell(RawDwordState state, DWORD dwFlags) {
     CString strCell;
-    switch (
-        ReadRawRegDword(HKEY_LOCAL_MACHINE, strKeyPath, KILL_BIT_VALUE_NAME, samView, &dwFlags)) {
+    switch (state) {
     case RAW_MISSING:
         strCell = "-";
         break;
@@ -65,75 +69,183 @@ CString FlagsCell(const CString& strKeyPath, REGSAM samView) {
     return strCell;
 }
 
-bool ReadFileBytes(LPCSTR pszFile, std::string* pBytes) {
-    HANDLE h = ::CreateFileA(pszFile, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    char buffer[65536];
-    DWORD n;
-    BOOL bRead;
-    while ((bRead = ::ReadFile(h, buffer, sizeof(buffer), &n, NULL)) && n > 0)
-        pBytes->append(buffer, n);
-    DWORD dwError = ::GetLastError();
-    ::CloseHandle(h);
-    ::SetLastError(dwError);
-    return bRead != FALSE;
+// "Blocked" and the raw flags of each registry view, as columns and as the cells of one row.
+void AddKillBitColumns(std::vector<CColumn>* pColumns) {
+    const CRegistryViews& views = RegistryViews();
+    pColumns->push_back({"Blocked", "blocked", JSON_YES_NO});
+    for (REGSAM samView : views) {
+        if (views.GetCount() == 1)
+            pColumns->push_back({"Flags", "flags", JSON_TEXT});
+        else if (samView == KEY_WOW64_32KEY)
+            pColumns->push_back({"Flags32", "flags32", JSON_TEXT});
+        else
+            pColumns->push_back({"Flags64", "flags64", JSON_TEXT});
+    }
 }
 
-bool WriteFileBytes(LPCSTR pszFile, const std::string& bytes) {
-    HANDLE h =
-        ::CreateFileA(pszFile, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD n = 0;
-    bool bWritten = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, NULL) &&
-                    n == bytes.size();
-    DWORD dwError = ::GetLastError();
-    bool bClosed = ::CloseHandle(h) != FALSE;
-    ::SetLastError(dwError);
-    return bWritten && bClosed;
+void AddKillBitCells(const KillBitFlags& flags, std::vector<CString>* pRow) {
+    pRow->push_back(flags.IsBlocked() ? "yes" : "no");
+    for (int i = 0; i < RegistryViews().GetCount(); ++i)
+        pRow->push_back(FlagsCell(flags.states[i], flags.values[i]));
+}
+
+std::string FormatTable(const CTable& table, OutputFormat format) {
+    switch (format) {
+    case FORMAT_CSV:
+        return table.FormatCsv();
+    case FORMAT_JSON:
+        return table.FormatJson();
+    case FORMAT_TEXT:
+        break;
+    }
+    return table.FormatText();
+}
+
+// "32 64": the views a control is registered in, by their bitness.
+CString ViewsCell(unsigned viewMask) {
+    CString strViews;
+    unsigned viewBit = 1;
+    for (REGSAM samView : RegistryViews()) {
+        if (viewMask & viewBit)
+            strViews +=
+                CString(strViews.IsEmpty() ? "" : " ") + (samView == KEY_WOW64_64KEY ? "64" : "32");
+        viewBit <<= 1;
+    }
+    return strViews;
+}
+
+// A list entry's name for a control found by the scan: its class name as the dialog could have
+// taken it (one line, at most 50 bytes), or its CLSID when it has none.
+CString NameToList(const InstalledControl& control) {
+    CString strName = LeftWholeChars(control.reg.strClassName, kMaxNameBytes);
+    // Control characters are single bytes below every trail byte: replaced in place.
+    LPSTR psz = strName.GetBuffer(strName.GetLength());
+    for (LPSTR p = psz; *p; ++p) {
+        if (*p > 0 && *p < 0x20)
+            *p = ' ';
+    }
+    strName.ReleaseBuffer();
+    strName.TrimLeft();
+    strName.TrimRight();
+    return strName.IsEmpty() ? control.strClsid : strName;
 }
 
 } // namespace
 
 void PrintError(LPCSTR pszFormat, ...) {
-    char buffer[4096];
     va_list args;
     va_start(args, pszFormat);
-    _vsnprintf(buffer, sizeof(buffer) - 1, pszFormat, args);
+    fputs("quellctl: ", stderr);
+    vfprintf(stderr, pszFormat, args);
+    fputs("\n", stderr);
     va_end(args);
-    buffer[sizeof(buffer) - 1] = '\0';
-    fprintf(stderr, "quellctl: %s\n", buffer);
     fflush(stderr);
 }
 
-int ListCommand(bool bCsv) {
+int ListCommand(OutputFormat format) {
     CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;
-    const CRegistryViews& views = RegistryViews();
-    std::vector<CString> header = {"Name", "CLSID", "Blocked"};
-    for (REGSAM samView : views)
-        header.push_back(views.GetCount() == 1        ? "Flags"
-                         : samView == KEY_WOW64_32KEY ? "Flags32"
-                                                      : "Flags64");
-    header.insert(header.end(), {"Registered", "Class", "Server"});
-    CTable table;
-    table.AddRow(header);
-
+    std::vector<CColumn> columns = {{"Name", "name", JSON_TEXT}, {"CLSID", "clsid", JSON_TEXT}};
+    AddKillBitColumns(&columns);
+    columns.insert(columns.end(), {{"Registered", "registered", JSON_YES_NO},
+                                   {"Class", "className", JSON_TEXT},
+                                   {"Server", "server", JSON_TEXT}});
+    CTable table(columns);
     for (const Entry& entry : entries.m_entries) {
-        CString strKeyPath = KillBitKeyPath(entry.strClsid);
-        std::vector<CString> row = {entry.strName, entry.strClsid,
-                                    IsBlocked(strKeyPath) ? "yes" : "no"};
-        for (REGSAM samView : views)
-            row.push_back(FlagsCell(strKeyPath, samView));
+        std::vector<CString> row = {entry.strName, entry.strClsid};
+        AddKillBitCells(ReadKillBitFlags(entry.strClsid), &row);
         ComRegistration reg;
         bool bRegistered = FindComRegistration(entry.strClsid, &reg);
         row.insert(row.end(), {bRegistered ? "yes" : "no", reg.strClassName, reg.strServer});
         table.AddRow(row);
     }
-    Print(bCsv ? table.FormatCsv() : table.FormatText());
+    Print(FormatTable(table, format));
+    return EXIT_OK;
+}
+
+int ScanCommand(const ScanOptions& options) {
+    CEntryArray entries;
+    if (!LoadEntries(&entries))
+        return EXIT_FAILED;
+    std::set<std::string> listed;
+    for (const Entry& entry : entries.m_entries)
+        listed.insert(static_cast<LPCSTR>(entry.strClsid));
+
+    std::vector<InstalledControl> controls = ScanInstalledControls();
+    std::vector<const InstalledControl*> shown;
+    for (const InstalledControl& control : controls) {
+        if (options.bUnblockedOnly && control.killBit.IsBlocked())
+            continue;
+        if (options.bScriptableOnly && !control.bSafeForScripting && !control.bSafeForInitializing)
+            continue;
+        shown.push_back(&control);
+    }
+    // New rows keep the kill bit they have: Save writes back what is read here.
+    int nAdded = 0;
+    bool bSaved = true;
+    if (options.bAdd) {
+        for (const InstalledControl* pControl : shown) {
+            if (listed.count(static_cast<LPCSTR>(pControl->strClsid)) == 0) {
+                Entry entry = {NameToList(*pControl), pControl->strClsid,
+                               pControl->killBit.IsBlocked()};
+                entries.m_entries.push_back(entry);
+                ++nAdded;
+            }
+        }
+        bSaved = nAdded == 0 || SaveEntries(entries);
+        if (bSaved) {
+            for (const InstalledControl* pControl : shown)
+                listed.insert(static_cast<LPCSTR>(pControl->strClsid));
+        }
+    }
+
+    std::vector<CColumn> columns = {{"CLSID", "clsid", JSON_TEXT},
+                                    {"Name", "name", JSON_TEXT},
+                                    {"Server", "server", JSON_TEXT},
+                                    {"Views", "views", JSON_NUMBERS},
+                                    {"SafeScripting", "safeForScripting", JSON_YES_NO},
+                                    {"SafeInit", "safeForInitializing", JSON_YES_NO}};
+    AddKillBitColumns(&columns);
+    columns.push_back({"Listed", "listed", JSON_YES_NO});
+    CTable table(columns);
+    for (const InstalledControl* pControl : shown) {
+        std::vector<CString> row = {pControl->strClsid,
+                                    LeftWholeChars(pControl->reg.strClassName, kMaxShownBytes),
+                                    LeftWholeChars(pControl->reg.strServer, kMaxShownBytes),
+                                    ViewsCell(pControl->viewMask),
+                                    pControl->bSafeForScripting ? "yes" : "no",
+                                    pControl->bSafeForInitializing ? "yes" : "no"};
+        AddKillBitCells(pControl->killBit, &row);
+        row.push_back(listed.count(static_cast<LPCSTR>(pControl->strClsid)) ? "yes" : "no");
+        table.AddRow(row);
+    }
+    Print(FormatTable(table, options.format));
+    if (options.bAdd && bSaved && options.format == FORMAT_TEXT)
+        Print("added " + Count(nAdded, "entry", "entries") + " to " + ListFile() + "\n");
+    return bSaved ? EXIT_OK : EXIT_FAILED;
+}
+
+int CheckCommand(const std::vector<CString>& clsids, bool bAll) {
+    CEntryArray entries;
+    if (bAll) {
+        if (!LoadEntries(&entries))
+            return EXIT_FAILED;
+    } else {
+        for (const CString& strClsid : clsids)
+            entries.m_entries.push_back({CString(), strClsid, false});
+    }
+    int nUnblocked = 0;
+    for (const Entry& entry : entries.m_entries) {
+        if (ReadKillBitFlags(entry.strClsid).IsBlocked())
+            continue;
+        Print(std::string("not blocked: ") + static_cast<LPCSTR>(entry.strClsid) +
+              (entry.strName.IsEmpty() ? "" : "  ") + static_cast<LPCSTR>(entry.strName) + "\n");
+        ++nUnblocked;
+    }
+    if (nUnblocked > 0)
+        return EXIT_FAILED;
+    Print("blocked in every view: " + Count(entries.GetEntryCount(), "control", "controls") + "\n");
     return EXIT_OK;
 }
 
@@ -177,7 +289,7 @@ int ExportCommand(LPCSTR pszFile) {
     CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;
-    if (!WriteFileBytes(pszFile, BuildRegFile(entries.m_entries))) {
+    if (!AfxReplaceFile(pszFile, BuildRegFile(entries.m_entries))) {
         PrintError("cannot write %s: %s", pszFile,
                    static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
         return EXIT_FAILED;
@@ -189,7 +301,7 @@ int ExportCommand(LPCSTR pszFile) {
 
 int ImportCommand(LPCSTR pszFile) {
     std::string bytes;
-    if (!ReadFileBytes(pszFile, &bytes)) {
+    if (!AfxReadFile(pszFile, &bytes)) {
         PrintError("cannot read %s: %s", pszFile,
                    static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
         return EXIT_FAILED;
@@ -204,24 +316,22 @@ int ImportCommand(LPCSTR pszFile) {
     int nSkipped = 0;
     for (const ImportLine& line : ParseImportFile(bytes)) {
         CString strClsid;
-        LPCSTR pszReason = NULL;
-        char reason[64];
+        std::string reason;
         auto seen = firstLine.end();
         if (!ParseClsid(line.strClsid, &strClsid)) {
-            pszReason = "not a CLSID";
+            reason = "not a CLSID";
         } else if ((seen = firstLine.find(static_cast<LPCSTR>(strClsid))) != firstLine.end()) {
             if (line.bRepeatAllowed)
                 continue;
-            sprintf(reason, "duplicate of line %d", seen->second);
-            pszReason = reason;
+            reason = "duplicate of line " + std::to_string(seen->second);
         } else {
             firstLine[static_cast<LPCSTR>(strClsid)] = line.nLine;
             if (EntryList::FindClsid(entries, strClsid) >= 0)
-                pszReason = "duplicate: already listed";
+                reason = "duplicate: already listed";
         }
-        if (pszReason) {
+        if (!reason.empty()) {
             PrintError("%s(%d): skipped \"%s\": %s", pszFile, line.nLine,
-                       static_cast<LPCSTR>(line.strText), pszReason);
+                       static_cast<LPCSTR>(line.strText), reason.c_str());
             ++nSkipped;
             continue;
         }

@@ -8,13 +8,26 @@
 
 enum ExitCode { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2 };
 
+enum OutputFormat { FORMAT_TEXT, FORMAT_CSV, FORMAT_JSON };
+
 // "quellctl: " and the message, on stderr.
 void PrintError(LPCSTR pszFormat, ...);
 
-int ListCommand(bool bCsv);
+int ListCommand(OutputFormat format);
 // The CLSIDs are already in the list's form. bAll takes every listed entry instead;
 // pszAddName lists the one CLSID under that name when it is not listed yet.
 int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bAll,
                       LPCSTR pszAddName);
 int ExportCommand(LPCSTR pszFile);
 int ImportCommand(LPCSTR pszFile);
+
+struct ScanOptions {
+    bool bUnblockedOnly = false;
+    bool bScriptableOnly = false; // either safety mark
+    bool bAdd = false;            // lists every control shown that is not listed yet
+    OutputFormat format = FORMAT_TEXT;
+};
+int ScanCommand(const ScanOptions& options);
+// EXIT_OK when every control named (or every listed one, with bAll) is blocked in every view,
+// else EXIT_FAILED; names each one that is not.
+int CheckCommand(const std::vector<CString>& clsids, bool bAll);

@@ -1,8 +1,8 @@
 // quellctl: the kill bits of the Quellbox list from the command line, for scripts and for
 // deployment to many machines.
 #include "framework/WinApp.h"
-#include "quellctl/Clsid.h"
 #include "quellctl/Commands.h"
+#include "storage/ComRegistration.h"
 #include "storage/EntryList.h"
 
 #include <stdio.h>
@@ -16,12 +16,21 @@ namespace {
 const char kUsage[] =
     "Usage: quellctl [--ini PATH] COMMAND [ARGUMENTS]\n"
     "\n"
-    "Sets and clears the Internet Explorer kill bits of ActiveX controls and keeps the\n"
-    "Quellbox list of them.\n"
+    "Sets and clears the Internet Explorer kill bits of ActiveX controls, keeps the\n"
+    "Quellbox list of them, and finds the controls installed on this machine.\n"
     "\n"
-    "  list [--csv]             Every listed control: name, CLSID, blocked or not, the\n"
+    "  list [--csv | --json]    Every listed control: name, CLSID, blocked or not, the\n"
     "                           \"Compatibility Flags\" of each registry view (- missing,\n"
     "                           ? not four bytes) and its COM registration here.\n"
+    "  scan [--unblocked] [--scriptable] [--csv | --json] [--add]\n"
+    "                           Every ActiveX control registered here, in CLSID order:\n"
+    "                           name, server, registry views, safety marks, kill bit,\n"
+    "                           listed or not. --unblocked: only those not blocked in\n"
+    "                           every view; --scriptable: only those marked safe for\n"
+    "                           scripting or initialising; --add: lists the ones shown\n"
+    "                           that are not listed yet, without changing a kill bit.\n"
+    "  check --all | CLSID...   Exit code 0 when every control named (or listed) is\n"
+    "                           blocked in every view, else 1, naming each one not.\n"
     "  block CLSID...           Sets the kill bit; the other flag bits are kept.\n"
     "  block --all              Blocks every listed control.\n"
     "  block --add NAME CLSID   Blocks and lists the control when it is not listed.\n"
@@ -32,6 +41,7 @@ const char kUsage[] =
     "                           one CLSID and an optional name a line.\n"
     "\n"
     "  --ini PATH               The list file; by default Quellbox.ini beside quellctl.exe.\n"
+    "  --csv, --json            Comma-separated values, or a JSON array in UTF-8.\n"
     "  /?, --help               Shows this help.\n"
     "\n"
     "A CLSID is 32 hexadecimal digits as 8-4-4-4-12, with or without braces, in any case.\n"
@@ -40,9 +50,13 @@ const char kUsage[] =
 struct Arguments {
     const char* pszIni = NULL;
     const char* pszCommand = NULL;
-    const char* pszAddName = NULL;
+    const char* pszAddName = NULL; // block and unblock
     bool bCsv = false;
+    bool bJson = false;
     bool bAll = false;
+    bool bUnblocked = false;
+    bool bScriptable = false;
+    bool bAdd = false; // scan
     std::vector<const char*> operands;
 };
 
@@ -51,12 +65,13 @@ bool IsHelp(const char* pszArg) {
            _stricmp(pszArg, "--help") == 0 || _stricmp(pszArg, "-h") == 0;
 }
 
+bool IsCommand(const char* pszCommand, const char* pszName) {
+    return pszCommand != NULL && _stricmp(pszCommand, pszName) == 0;
+}
+
 int UsageError(const char* pszFormat, const char* pszArg) {
-    char message[1024];
-    _snprintf(message, sizeof(message) - 1, pszFormat, pszArg);
-    message[sizeof(message) - 1] = '\0';
-    PrintError("%s", message);
-    fprintf(stderr, "Try \"quellctl /?\".\n");
+    PrintError(pszFormat, pszArg);
+    fputs("Try \"quellctl /?\".\n", stderr);
     return EXIT_USAGE;
 }
 
@@ -64,14 +79,28 @@ int UsageError(const char* pszFormat, const char* pszArg) {
 int Parse(int argc, char** argv, Arguments* pArgs) {
     for (int i = 1; i < argc; ++i) {
         const char* pszArg = argv[i];
-        if (_stricmp(pszArg, "--ini") == 0 || _stricmp(pszArg, "--add") == 0) {
+        bool bIni = _stricmp(pszArg, "--ini") == 0;
+        // scan's --add is a switch; block's and unblock's takes the name.
+        bool bAddSwitch = _stricmp(pszArg, "--add") == 0 && IsCommand(pArgs->pszCommand, "scan");
+        if (bIni || (_stricmp(pszArg, "--add") == 0 && !bAddSwitch)) {
             if (i + 1 >= argc || argv[i + 1][0] == '\0')
                 return UsageError("%s needs a value", pszArg);
-            (_stricmp(pszArg, "--ini") == 0 ? pArgs->pszIni : pArgs->pszAddName) = argv[++i];
+            if (bIni)
+                pArgs->pszIni = argv[++i];
+            else
+                pArgs->pszAddName = argv[++i];
+        } else if (bAddSwitch) {
+            pArgs->bAdd = true;
         } else if (_stricmp(pszArg, "--csv") == 0) {
             pArgs->bCsv = true;
+        } else if (_stricmp(pszArg, "--json") == 0) {
+            pArgs->bJson = true;
         } else if (_stricmp(pszArg, "--all") == 0) {
             pArgs->bAll = true;
+        } else if (_stricmp(pszArg, "--unblocked") == 0) {
+            pArgs->bUnblocked = true;
+        } else if (_stricmp(pszArg, "--scriptable") == 0) {
+            pArgs->bScriptable = true;
         } else if (pszArg[0] == '-' && pszArg[1] != '\0') {
             return UsageError("unknown option \"%s\"", pszArg);
         } else if (pArgs->pszCommand == NULL) {
@@ -83,24 +112,51 @@ int Parse(int argc, char** argv, Arguments* pArgs) {
     return EXIT_OK;
 }
 
+// Every CLSID is checked before the first is acted on: a typo stops the whole command.
+int ParseClsids(const std::vector<const char*>& operands, std::vector<CString>* pClsids) {
+    for (const char* pszOperand : operands) {
+        CString strClsid;
+        if (!ParseClsid(pszOperand, &strClsid))
+            return UsageError("\"%s\" is not a CLSID (8-4-4-4-12 hexadecimal digits)", pszOperand);
+        pClsids->push_back(strClsid);
+    }
+    return EXIT_OK;
+}
+
 int Run(const Arguments& args) {
     const char* pszCommand = args.pszCommand;
-    bool bList = _stricmp(pszCommand, "list") == 0;
-    bool bBlock = _stricmp(pszCommand, "block") == 0;
-    bool bUnblock = _stricmp(pszCommand, "unblock") == 0;
-    bool bExport = _stricmp(pszCommand, "export") == 0;
-    bool bImport = _stricmp(pszCommand, "import") == 0;
-    if (!bList && !bBlock && !bUnblock && !bExport && !bImport)
+    bool bList = IsCommand(pszCommand, "list");
+    bool bScan = IsCommand(pszCommand, "scan");
+    bool bCheck = IsCommand(pszCommand, "check");
+    bool bBlock = IsCommand(pszCommand, "block");
+    bool bUnblock = IsCommand(pszCommand, "unblock");
+    bool bExport = IsCommand(pszCommand, "export");
+    bool bImport = IsCommand(pszCommand, "import");
+    if (!bList && !bScan && !bCheck && !bBlock && !bUnblock && !bExport && !bImport)
         return UsageError("unknown command \"%s\"", pszCommand);
-    if (args.bCsv && !bList)
-        return UsageError("--csv does not go with %s", pszCommand);
-    if ((args.bAll || args.pszAddName) && !bBlock && !bUnblock)
-        return UsageError("--all and --add go with block and unblock, not with %s", pszCommand);
+    if ((args.bCsv || args.bJson) && !bList && !bScan)
+        return UsageError("--csv and --json go with list and scan, not with %s", pszCommand);
+    if (args.bCsv && args.bJson)
+        return UsageError("%s: --csv and --json exclude each other", pszCommand);
+    if ((args.bUnblocked || args.bScriptable) && !bScan)
+        return UsageError("--unblocked and --scriptable go with scan, not with %s", pszCommand);
+    if (args.bAll && !bBlock && !bUnblock && !bCheck)
+        return UsageError("--all goes with block, unblock and check, not with %s", pszCommand);
+    if (args.pszAddName && !bBlock && !bUnblock)
+        return UsageError("--add NAME goes with block and unblock, not with %s", pszCommand);
+    OutputFormat format = args.bCsv ? FORMAT_CSV : args.bJson ? FORMAT_JSON : FORMAT_TEXT;
 
-    if (bList) {
+    if (bList || bScan) {
         if (!args.operands.empty())
             return UsageError("unexpected argument \"%s\"", args.operands[0]);
-        return ListCommand(args.bCsv);
+        if (bList)
+            return ListCommand(format);
+        ScanOptions options;
+        options.bUnblockedOnly = args.bUnblocked;
+        options.bScriptableOnly = args.bScriptable;
+        options.bAdd = args.bAdd;
+        options.format = format;
+        return ScanCommand(options);
     }
     if (bExport || bImport) {
         if (args.operands.empty())
@@ -118,14 +174,12 @@ int Run(const Arguments& args) {
         return UsageError("%s needs a CLSID or --all", pszCommand);
     if (args.pszAddName && args.operands.size() != 1)
         return UsageError("--add takes exactly one CLSID, not \"%s\" too", args.operands[1]);
-    // Every CLSID is checked before the first is written: a typo stops the whole command.
     std::vector<CString> clsids;
-    for (const char* pszOperand : args.operands) {
-        CString strClsid;
-        if (!ParseClsid(pszOperand, &strClsid))
-            return UsageError("\"%s\" is not a CLSID (8-4-4-4-12 hexadecimal digits)", pszOperand);
-        clsids.push_back(strClsid);
-    }
+    int nParsed = ParseClsids(args.operands, &clsids);
+    if (nParsed != EXIT_OK)
+        return nParsed;
+    if (bCheck)
+        return CheckCommand(clsids, args.bAll);
     return SetBlockedCommand(bBlock, clsids, args.bAll, args.pszAddName);
 }
 

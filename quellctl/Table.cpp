@@ -1,5 +1,7 @@
 #include "quellctl/Table.h"
 
+#include <stdio.h>
+
 namespace {
 
 bool NeedsQuotes(const CString& str) {
@@ -28,54 +30,145 @@ std::string CsvCell(const CString& str) {
     return cell + "\"";
 }
 
+std::string JsonValue(const CString& strCell, JsonType type) {
+    switch (type) {
+    case JSON_YES_NO:
+        return strCell.Compare("yes") == 0 ? "true" : "false";
+    case JSON_NUMBERS: {
+        // Digits and blanks only, so the bytes can be taken one by one.
+        std::string array = "[";
+        bool bInNumber = false;
+        for (LPCSTR p = strCell; *p; ++p) {
+            bool bDigit = *p >= '0' && *p <= '9';
+            if (bDigit && !bInNumber && array.size() > 1)
+                array += ',';
+            if (bDigit)
+                array += *p;
+            bInNumber = bDigit;
+        }
+        return array + "]";
+    }
+    case JSON_TEXT:
+        break;
+    }
+    return JsonString(strCell);
+}
+
 } // namespace
 
-int DisplayWidth(const CString& str) {
+CString LeftWholeChars(const CString& str, int nMaxBytes) {
     LPCSTR begin = str;
     LPCSTR end = begin + str.GetLength();
-    int nWidth = 0;
-    for (LPCSTR p = begin; p < end;) {
-        int n = AfxCharLength(p, end);
-        nWidth += n;
-        p += n;
+    LPCSTR p = begin;
+    while (p < end && p + AfxCharLength(p, end) - begin <= nMaxBytes)
+        p += AfxCharLength(p, end);
+    return str.Left(static_cast<int>(p - begin));
+}
+
+std::wstring Widen(const CString& str) {
+    if (str.IsEmpty())
+        return std::wstring();
+    int n = ::MultiByteToWideChar(CP_ACP, 0, str, str.GetLength(), NULL, 0);
+    std::wstring wide(n, L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, str, str.GetLength(), &wide[0], n);
+    return wide;
+}
+
+std::string Narrow(const wchar_t* pwch, int nLength, UINT nCodePage) {
+    if (nLength == 0)
+        return std::string();
+    int n = ::WideCharToMultiByte(nCodePage, 0, pwch, nLength, NULL, 0, NULL, NULL);
+    std::string narrow(n, '\0');
+    ::WideCharToMultiByte(nCodePage, 0, pwch, nLength, &narrow[0], n, NULL, NULL);
+    return narrow;
+}
+
+std::string JsonString(const CString& str) {
+    std::wstring wide = Widen(str);
+    std::string utf8 = Narrow(wide.data(), static_cast<int>(wide.size()), CP_UTF8);
+    // Every byte to escape is ASCII, and UTF-8 uses no ASCII byte inside a character.
+    std::string json = "\"";
+    for (char ch : utf8) {
+        if (ch == '"' || ch == '\\') {
+            json += '\\';
+            json += ch;
+        } else if (ch == '\n') {
+            json += "\\n";
+        } else if (ch == '\r') {
+            json += "\\r";
+        } else if (ch == '\t') {
+            json += "\\t";
+        } else if (ch >= 0 && ch < 0x20) {
+            char escape[8];
+            sprintf(escape, "\\u%04X", static_cast<unsigned>(ch));
+            json += escape;
+        } else {
+            json += ch;
+        }
     }
-    return nWidth;
+    return json + "\"";
+}
+
+std::vector<CString> CTable::Headings() const {
+    std::vector<CString> headings;
+    for (const CColumn& column : m_columns)
+        headings.push_back(column.strHeading);
+    return headings;
 }
 
 std::string CTable::FormatText() const {
     std::vector<int> widths;
+    for (const CColumn& column : m_columns)
+        widths.push_back(DisplayWidth(column.strHeading));
     for (const std::vector<CString>& row : m_rows) {
-        if (widths.size() < row.size())
-            widths.resize(row.size(), 1);
-        for (size_t i = 0; i < row.size(); ++i) {
-            int nWidth = DisplayWidth(row[i]);
+        for (size_t i = 0; i < row.size() && i < widths.size(); ++i) {
+            int nWidth = row[i].IsEmpty() ? 1 : DisplayWidth(row[i]);
             if (nWidth > widths[i])
                 widths[i] = nWidth;
         }
     }
     std::string text;
-    for (const std::vector<CString>& row : m_rows) {
-        for (size_t i = 0; i < row.size(); ++i) {
-            CString cell = row[i].IsEmpty() ? CString("-") : row[i];
+    auto appendLine = [&](const std::vector<CString>& cells) {
+        for (size_t i = 0; i < cells.size() && i < widths.size(); ++i) {
+            const CString cell = cells[i].IsEmpty() ? CString("-") : cells[i];
             text.append(cell, cell.GetLength());
             // No blanks after the last column: they would only make lines longer.
-            if (i + 1 < row.size())
+            if (i + 1 < cells.size())
                 text.append(widths[i] - DisplayWidth(cell) + 2, ' ');
         }
         text += '\n';
-    }
+    };
+    appendLine(Headings());
+    for (const std::vector<CString>& row : m_rows)
+        appendLine(row);
     return text;
 }
 
 std::string CTable::FormatCsv() const {
     std::string text;
-    for (const std::vector<CString>& row : m_rows) {
-        for (size_t i = 0; i < row.size(); ++i) {
-            if (i > 0)
-                text += ',';
-            text += CsvCell(row[i]);
-        }
+    auto appendLine = [&](const std::vector<CString>& cells) {
+        for (size_t i = 0; i < cells.size(); ++i)
+            text += (i > 0 ? "," : "") + CsvCell(cells[i]);
         text += '\n';
-    }
+    };
+    appendLine(Headings());
+    for (const std::vector<CString>& row : m_rows)
+        appendLine(row);
     return text;
+}
+
+std::string CTable::FormatJson() const {
+    std::string text = "[";
+    for (size_t nRow = 0; nRow < m_rows.size(); ++nRow) {
+        const std::vector<CString>& row = m_rows[nRow];
+        text += nRow == 0 ? "\n{" : ",\n{";
+        for (size_t i = 0; i < row.size() && i < m_columns.size(); ++i) {
+            if (i > 0)
+                text += ", ";
+            text += std::string("\"") + m_columns[i].pszField +
+                    "\": " + JsonValue(row[i], m_columns[i].jsonType);
+        }
+        text += "}";
+    }
+    return text + (m_rows.empty() ? "]\n" : "\n]\n");
 }

@@ -1,4 +1,4 @@
-// Rows of cells for the console: aligned columns for people, CSV for scripts.
+// Rows of cells for the console: aligned columns for people, CSV and JSON for scripts.
 #pragma once
 
 #include "framework/String.h"
@@ -6,19 +6,52 @@
 #include <string>
 #include <vector>
 
+// How a column's cells go into JSON.
+enum JsonType {
+    JSON_TEXT,   // a string, converted to UTF-8
+    JSON_YES_NO, // "yes" is true, anything else false
+    JSON_NUMBERS // blank-separated decimal numbers, as an array
+};
+
+struct CColumn {
+    CString strHeading; // in the text and the CSV
+    LPCSTR pszField;    // in the JSON objects
+    JsonType jsonType;
+};
+
 class CTable {
 public:
+    explicit CTable(const std::vector<CColumn>& columns) : m_columns(columns) {}
+    // One cell a column, in the columns' order.
     void AddRow(const std::vector<CString>& cells) { m_rows.push_back(cells); }
 
-    // Columns two blanks apart, each as wide as its widest cell; an empty cell shows as "-".
+    // Columns two blanks apart under their headings, each as wide as its widest cell; an empty
+    // cell shows as "-".
     std::string FormatText() const;
-    // RFC 4180: a cell with a comma, a quote or a line break is quoted, its quotes doubled.
+    // A heading line, then RFC 4180: a cell with a comma, a quote or a line break is quoted,
+    // its quotes doubled.
     std::string FormatCsv() const;
+    // One array of objects, one a row, in UTF-8.
+    std::string FormatJson() const;
 
 private:
+    std::vector<CString> Headings() const;
+
+    std::vector<CColumn> m_columns;
     std::vector<std::vector<CString>> m_rows;
 };
 
 // Columns a text takes on the console: in a double-byte code page a character of two bytes is
-// two columns wide, so this counts whole characters by their bytes, never characters.
-int DisplayWidth(const CString& str);
+// two columns wide, so the width is the length in bytes.
+inline int DisplayWidth(const CString& str) { return str.GetLength(); }
+
+// At most nMaxBytes bytes of the text, cut before a character that would not fit whole.
+CString LeftWholeChars(const CString& str, int nMaxBytes);
+
+// Text in the ANSI code page as UTF-16, and back or into another code page (CP_UTF8).
+std::wstring Widen(const CString& str);
+std::string Narrow(const wchar_t* pwch, int nLength, UINT nCodePage = CP_ACP);
+
+// A JSON string for text in the ANSI code page: UTF-8, with quotes, backslashes and control
+// characters escaped.
+std::string JsonString(const CString& str);

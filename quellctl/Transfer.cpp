@@ -1,5 +1,6 @@
 #include "quellctl/Transfer.h"
 
+#include "quellctl/Table.h"
 #include "storage/KillBit.h"
 
 #include <stdio.h>
@@ -11,27 +12,20 @@ const char kRegHeader[] = "Windows Registry Editor Version 5.00";
 const char kRegHeader4[] = "REGEDIT4";
 const char kCompatKey[] = "\\ActiveX Compatibility\\";
 
-std::wstring Widen(const CString& str) {
-    if (str.IsEmpty())
-        return std::wstring();
-    int n = ::MultiByteToWideChar(CP_ACP, 0, str, str.GetLength(), NULL, 0);
-    std::wstring wide(n, L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, str, str.GetLength(), &wide[0], n);
-    return wide;
-}
-
-std::string Narrow(const wchar_t* pwch, int nLength) {
-    if (nLength == 0)
-        return std::string();
-    int n = ::WideCharToMultiByte(CP_ACP, 0, pwch, nLength, NULL, 0, NULL, NULL);
-    std::string narrow(n, '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, pwch, nLength, &narrow[0], n, NULL, NULL);
-    return narrow;
-}
-
+// Text in the ANSI code page from a file's bytes: UTF-16LE and UTF-8 files are known by their
+// byte-order mark (Notepad writes one), anything else is taken as ANSI already.
 std::string ToAnsi(const std::string& bytes) {
-    if (bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) != 0xFF ||
-        static_cast<unsigned char>(bytes[1]) != 0xFE)
+    static const char kUtf16Mark[] = "\xFF\xFE";
+    static const char kUtf8Mark[] = "\xEF\xBB\xBF";
+    if (bytes.compare(0, 3, kUtf8Mark) == 0) {
+        int nBytes = static_cast<int>(bytes.size() - 3);
+        int n = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data() + 3, nBytes, NULL, 0);
+        std::wstring wide(n, L'\0');
+        if (n > 0)
+            ::MultiByteToWideChar(CP_UTF8, 0, bytes.data() + 3, nBytes, &wide[0], n);
+        return Narrow(wide.data(), n);
+    }
+    if (bytes.compare(0, 2, kUtf16Mark) != 0)
         return bytes;
     std::wstring wide((bytes.size() - 2) / 2, L'\0');
     if (!wide.empty())

@@ -20,8 +20,8 @@ struct ImportLine {
     bool bRepeatAllowed; // a .reg file names each control once per registry view
 };
 
-// The candidate lines of a file's bytes, which are UTF-16LE with a byte-order mark or in the
-// ANSI code page. A file that starts like a .reg file gives its "ActiveX Compatibility" key
+// The candidate lines of a file's bytes, which are UTF-16LE or UTF-8 with a byte-order mark, or
+// in the ANSI code page. A file that starts like a .reg file gives its "ActiveX Compatibility" key
 // lines, each named by a ';' comment on the line before; any other gives every non-blank line
 // as "CLSID [name]".
 std::vector<ImportLine> ParseImportFile(const std::string& bytes);

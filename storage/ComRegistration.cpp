@@ -1,5 +1,65 @@
 #include "storage/ComRegistration.h"
 
+#include "storage/EntryList.h"
+#include "storage/KillBit.h"
+
+#include <map>
+#include <string>
+
+namespace {
+
+const char kControlCategory[] = "{40FC6ED4-2438-11CF-A3DB-080036F12502}";
+const char kSafeForScriptingCategory[] = "{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
+const char kSafeForInitializingCategory[] = "{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
+
+bool HasSubkey(HKEY hParent, LPCSTR pszPath, REGSAM samView) {
+    CRegKey key;
+    return key.Open(hParent, pszPath, KEY_QUERY_VALUE | samView) == ERROR_SUCCESS;
+}
+
+// The control behind one key name of HKEY_CLASSES_ROOT\CLSID in one view; false when the name
+// is no CLSID or the class is no control. The subkeys are opened by their path from the CLSID
+// key, so a plain class (nearly all of them) costs two failed opens and its own key is never
+// opened at all.
+bool ReadInstalledControl(const CRegKey& clsidKey, const CString& strKeyName, REGSAM samView,
+                          InstalledControl* pControl) {
+    int nLength = strKeyName.GetLength();
+    if (nLength != 38 || strKeyName[0] != '{' || !ParseClsid(strKeyName, &pControl->strClsid))
+        return false;
+    CRegKey categories;
+    bool bCategories = categories.Open(clsidKey, strKeyName + "\\Implemented Categories",
+                                       KEY_QUERY_VALUE | samView) == ERROR_SUCCESS;
+    if (!HasSubkey(clsidKey, strKeyName + "\\Control", samView) &&
+        !(bCategories && HasSubkey(categories, kControlCategory, samView)))
+        return false;
+    pControl->bSafeForScripting =
+        bCategories && HasSubkey(categories, kSafeForScriptingCategory, samView);
+    pControl->bSafeForInitializing =
+        bCategories && HasSubkey(categories, kSafeForInitializingCategory, samView);
+    // A class key the user may not read still names a control: it is shown without its values.
+    pControl->reg = ComRegistration();
+    CRegKey classKey;
+    if (classKey.Open(clsidKey, strKeyName, KEY_QUERY_VALUE | samView) == ERROR_SUCCESS) {
+        classKey.QueryString("", &pControl->reg.strClassName);
+        pControl->reg.strServer = ReadComServer(classKey, samView);
+    }
+    return true;
+}
+
+// Another view's registration of the same control: what the first view left empty, and either
+// view's marks.
+void MergeInstalledControl(const InstalledControl& other, InstalledControl* pControl) {
+    if (pControl->reg.strClassName.IsEmpty())
+        pControl->reg.strClassName = other.reg.strClassName;
+    if (pControl->reg.strServer.IsEmpty())
+        pControl->reg.strServer = other.reg.strServer;
+    pControl->viewMask |= other.viewMask;
+    pControl->bSafeForScripting = pControl->bSafeForScripting || other.bSafeForScripting;
+    pControl->bSafeForInitializing = pControl->bSafeForInitializing || other.bSafeForInitializing;
+}
+
+} // namespace
+
 CString ReadComServer(const CRegKey& classKey, REGSAM samView) {
     static const char* const kServerKeys[] = {"InprocServer32", "LocalServer32"};
     for (const char* pszServerKey : kServerKeys) {
@@ -27,4 +87,73 @@ bool FindComRegistration(LPCSTR pszClsid, ComRegistration* pReg) {
             return true;
     }
     return false;
+}
+
+bool ParseClsid(LPCSTR pszText, CString* pstrClsid) {
+    CString strClsid(pszText);
+    EntryList::NormalizeClsid(strClsid);
+    int nLength = strClsid.GetLength();
+    if (nLength >= 2 && strClsid[0] == '{' && strClsid[nLength - 1] == '}')
+        strClsid = strClsid.Mid(1, nLength - 2);
+    if (strClsid.GetLength() != 36)
+        return false;
+    for (int i = 0; i < 36; ++i) {
+        char ch = strClsid[i];
+        bool bHyphenPlace = i == 8 || i == 13 || i == 18 || i == 23;
+        bool bHex = (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'F');
+        if (bHyphenPlace ? ch != '-' : !bHex)
+            return false;
+    }
+    *pstrClsid = strClsid;
+    return true;
+}
+
+bool KillBitFlags::IsBlocked() const {
+    for (int i = 0; i < RegistryViews().GetCount(); ++i) {
+        if ((values[i] & KILL_BIT) == 0)
+            return false;
+    }
+    return true;
+}
+
+KillBitFlags ReadKillBitFlags(LPCSTR pszClsid) {
+    KillBitFlags flags = {{RAW_MISSING, RAW_MISSING}, {0, 0}};
+    CString strKeyPath = KillBitKeyPath(pszClsid);
+    int i = 0;
+    for (REGSAM samView : RegistryViews()) {
+        flags.states[i] = ReadRawRegDword(HKEY_LOCAL_MACHINE, strKeyPath, KILL_BIT_VALUE_NAME,
+                                          samView, &flags.values[i]);
+        ++i;
+    }
+    return flags;
+}
+
+std::vector<InstalledControl> ScanInstalledControls() {
+    std::map<std::string, InstalledControl> found; // by CLSID, which orders them
+    unsigned viewBit = 1;
+    for (REGSAM samView : RegistryViews()) {
+        CRegKey clsidKey;
+        if (clsidKey.Open(HKEY_CLASSES_ROOT, "CLSID", KEY_ENUMERATE_SUB_KEYS | samView) ==
+            ERROR_SUCCESS) {
+            CString strKeyName;
+            for (DWORD dwIndex = 0; clsidKey.EnumKey(dwIndex, &strKeyName); ++dwIndex) {
+                InstalledControl control = InstalledControl();
+                if (!ReadInstalledControl(clsidKey, strKeyName, samView, &control))
+                    continue;
+                control.viewMask = viewBit;
+                auto inserted = found.insert(std::make_pair(
+                    std::string(control.strClsid, control.strClsid.GetLength()), control));
+                if (!inserted.second)
+                    MergeInstalledControl(control, &inserted.first->second);
+            }
+        }
+        viewBit <<= 1;
+    }
+    std::vector<InstalledControl> controls;
+    controls.reserve(found.size());
+    for (auto& item : found) {
+        item.second.killBit = ReadKillBitFlags(item.second.strClsid);
+        controls.push_back(item.second);
+    }
+    return controls;
 }

@@ -1,8 +1,10 @@
-// Whether a COM class is registered on this machine, and as what: for quellctl's list and the
-// dialog's tooltips.
+// COM classes as this machine registers them: one class looked up for quellctl's list and the
+// dialog's tooltips, and every ActiveX control found in one pass for quellctl's scan.
 #pragma once
 
 #include "storage/Registry.h"
+
+#include <vector>
 
 struct ComRegistration {
     CString strClassName; // default value of HKEY_CLASSES_ROOT\CLSID\{CLSID}
@@ -17,3 +19,34 @@ bool ReadComRegistration(LPCSTR pszClsid, REGSAM samView, ComRegistration* pReg)
 bool FindComRegistration(LPCSTR pszClsid, ComRegistration* pReg);
 // The server file of an open class key: InprocServer32's default value, else LocalServer32's.
 CString ReadComServer(const CRegKey& classKey, REGSAM samView);
+
+// True for 32 hexadecimal digits in the 8-4-4-4-12 form, with or without one pair of braces, in
+// any case, with blanks around; *pstrClsid then gets the list's form (upper case, no braces).
+bool ParseClsid(LPCSTR pszText, CString* pstrClsid);
+
+// A control's "Compatibility Flags" in each of RegistryViews(), each view read once.
+struct KillBitFlags {
+    RawDwordState states[2];
+    DWORD values[2]; // 0 unless RAW_DWORD
+
+    // The kill bit in every view, as IsBlocked tells it.
+    bool IsBlocked() const;
+};
+KillBitFlags ReadKillBitFlags(LPCSTR pszClsid);
+
+// A class that a web page can load as an ActiveX control: its key has a "Control" subkey or the
+// controls' category under "Implemented Categories".
+struct InstalledControl {
+    CString strClsid; // the list's form
+    ComRegistration reg;
+    unsigned viewMask; // bit i: a control in RegistryViews()'s view i
+    bool bSafeForScripting;
+    bool bSafeForInitializing;
+    KillBitFlags killBit;
+};
+
+// Every control under HKEY_CLASSES_ROOT\CLSID in every registry view, one row per CLSID in CLSID
+// order; a class registered in both views takes its values from the first that has them. One
+// pass over the keys, none opened twice. A key that cannot be read, a key name that is not a
+// CLSID and a value that is not a string are skipped alone.
+std::vector<InstalledControl> ScanInstalledControls();
