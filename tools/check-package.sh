@@ -5,7 +5,7 @@
 set -euo pipefail
 zip=$1 nm=$2
 if [ ! -f "$zip" ]; then
-  echo "No package $zip: make it with cmake --build --preset mingw --target package" >&2
+  echo "No package $zip: build the package target first (tools/test.sh does)" >&2
   exit 1
 fi
 . "$(dirname "$0")/wine-env.sh"
