@@ -15,61 +15,23 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
-// No code page has a lead byte below 0x80, and these files are mostly ASCII: the run-time's
-// lead-byte test is left to the bytes that need it.
-inline int CharLength(const char* p, const char* end) {
-    return static_cast<unsigned char>(*p) < 0x80 ? 1 : AfxCharLength(p, end);
+// One matching pair of quotes around the text, which reading removes. Quotes are below 0x40, so
+// the last byte is a character of its own.
+bool IsQuoted(const char* begin, const char* end) {
+    return end - begin >= 2 && (*begin == '"' || *begin == '\'') && end[-1] == *begin;
 }
 
-// Strips the blanks at both ends; *pLast gets the start of the last character left, or end.
-// Forwards, since only that knows where characters start; no lead byte is a blank.
-void Trim(const char*& begin, const char*& end, const char** pLast = NULL) {
-    while (begin < end && IsBlank(*begin))
-        ++begin;
-    const char* keep = begin;
-    const char* last = end;
-    for (const char* p = begin; p < end;) {
-        int n = CharLength(p, end);
-        if (n != 1 || !IsBlank(*p)) {
-            last = p;
-            keep = p + n;
-        }
-        p += n;
-    }
-    end = keep;
-    if (pLast)
-        *pLast = last;
-}
-
-// The first ch at a character start, or end. ch is ASCII, so it is never a lead byte; stepping
-// keeps it from being matched against a trail byte.
-const char* Find(const char* p, const char* end, char ch) {
-    for (; p < end; p += CharLength(p, end)) {
-        if (*p == ch)
-            break;
-    }
-    return p;
-}
-
-// Only the single-byte letters fold: a trail byte with a letter's code is part of another
-// character.
+// Names match without case; only the single-byte letters fold.
 std::string Fold(const char* begin, const char* end) {
     std::string folded(begin, end);
-    const char* base = folded.data();
-    const char* stop = base + folded.size();
-    for (const char* p = base; p < stop;) {
-        int n = CharLength(p, stop);
-        if (n == 1 && *p >= 'a' && *p <= 'z')
-            folded[p - base] = static_cast<char>(*p - 'a' + 'A');
-        p += n;
-    }
+    AfxMakeUpperAscii(&folded[0], &folded[0] + folded.size());
     return folded;
 }
 
 std::string FoldName(LPCSTR psz) {
     const char* begin = psz;
     const char* end = psz + strlen(psz);
-    Trim(begin, end);
+    AfxTrim(begin, end, IsBlank);
     return Fold(begin, end);
 }
 
@@ -115,12 +77,12 @@ bool ParseHeader(const std::string& line, const char*& name, const char*& nameEn
         ++p;
     if (p == end || *p != '[')
         return false;
-    const char* close = Find(p + 1, end, ']');
+    const char* close = AfxFindChar(p + 1, end, ']');
     if (close == end)
         return false;
     name = p + 1;
     nameEnd = close;
-    Trim(name, nameEnd);
+    AfxTrim(name, nameEnd, IsBlank);
     return true;
 }
 
@@ -139,20 +101,18 @@ bool ParseKeyLine(const std::string& line, KeyLine& kl) {
     // Lines that reach here starting with '[' are headers without their ']'.
     if (p == end || *p == ';' || *p == '[')
         return false;
-    const char* eq = Find(p, end, '=');
+    const char* eq = AfxFindChar(p, end, '=');
     if (eq == end)
         return false;
     kl.key = p;
     kl.keyEnd = eq;
-    Trim(kl.key, kl.keyEnd);
+    AfxTrim(kl.key, kl.keyEnd, IsBlank);
     if (kl.key == kl.keyEnd)
         return false;
     kl.value = eq + 1;
     kl.valueEnd = end;
-    const char* last;
-    Trim(kl.value, kl.valueEnd, &last);
-    if (kl.valueEnd - kl.value >= 2 && (*kl.value == '"' || *kl.value == '\'') &&
-        last == kl.valueEnd - 1 && *last == *kl.value) {
+    AfxTrim(kl.value, kl.valueEnd, IsBlank);
+    if (IsQuoted(kl.value, kl.valueEnd)) {
         ++kl.value;
         --kl.valueEnd;
     }
@@ -173,11 +133,8 @@ std::string KeyLineOf(LPCSTR pszKey, LPCSTR pszValue) {
     const char* end = pszValue + strlen(pszValue);
     const char* trimmed = begin;
     const char* trimmedEnd = end;
-    const char* last;
-    Trim(trimmed, trimmedEnd, &last);
-    bool quoted =
-        end - begin >= 2 && (*begin == '"' || *begin == '\'') && last == end - 1 && *last == *begin;
-    bool wrap = trimmed != begin || trimmedEnd != end || quoted;
+    AfxTrim(trimmed, trimmedEnd, IsBlank);
+    bool wrap = trimmed != begin || trimmedEnd != end || IsQuoted(begin, end);
     std::string line;
     line.reserve(keyLength + (end - begin) + 5);
     line.append(pszKey, keyLength).append(1, '=');
@@ -197,13 +154,13 @@ bool IsStorableKey(LPCSTR psz) {
         return false;
     const char* begin = psz;
     const char* end = psz + strlen(psz);
-    Trim(begin, end);
-    return begin < end && *begin != ';' && *begin != '[' && Find(begin, end, '=') == end;
+    AfxTrim(begin, end, IsBlank);
+    return begin < end && *begin != ';' && *begin != '[' && AfxFindChar(begin, end, '=') == end;
 }
 
 bool IsStorableSection(LPCSTR psz) {
     const char* end = psz + strlen(psz);
-    return !HasLineBreak(psz) && Find(psz, end, ']') == end;
+    return !HasLineBreak(psz) && AfxFindChar(psz, end, ']') == end;
 }
 
 } // namespace

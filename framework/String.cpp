@@ -6,9 +6,39 @@
 #include <stdio.h>
 
 int AfxCharLength(const char* p, const char* end) {
-    if (end - p >= 2 && _ismbblead(static_cast<unsigned char>(*p)) && p[1] != '\0')
+    // No code page has a lead byte below 0x80, and most text here is ASCII: the run-time's
+    // lead-byte test is left to the bytes that need it. A lead byte followed by a byte below
+    // 0x40 is no character: that byte is one of its own.
+    if (static_cast<unsigned char>(*p) >= 0x80 && end - p >= 2 &&
+        _ismbblead(static_cast<unsigned char>(*p)) && static_cast<unsigned char>(p[1]) >= 0x40)
         return 2;
     return 1;
+}
+
+const char* AfxFindChar(const char* p, const char* end, char ch) {
+    if (static_cast<unsigned char>(ch) < 0x40) {
+        const void* found = memchr(p, ch, end - p);
+        return found ? static_cast<const char*>(found) : end;
+    }
+    for (; p < end; p += AfxCharLength(p, end)) {
+        if (*p == ch)
+            break;
+    }
+    return p;
+}
+
+void AfxMakeUpperAscii(char* p, char* end) {
+    for (; p < end; p += AfxCharLength(p, end)) {
+        if (*p >= 'a' && *p <= 'z')
+            *p = static_cast<char>(*p - 'a' + 'A');
+    }
+}
+
+void AfxTrim(const char*& begin, const char*& end, bool (*isBlank)(char)) {
+    while (begin < end && isBlank(*begin))
+        ++begin;
+    while (end > begin && isBlank(end[-1]))
+        --end;
 }
 
 namespace {
@@ -57,47 +87,26 @@ CString CString::Mid(int nFirst, int nCount) const {
 }
 
 int CString::ReverseFind(char ch) const {
-    const char* begin = m_buf.data();
-    const char* end = begin + GetLength();
-    int found = -1;
-    for (const char* p = begin; p < end; p += AfxCharLength(p, end)) {
-        if (*p == ch && AfxCharLength(p, end) == 1)
-            found = static_cast<int>(p - begin);
-    }
-    return found;
+    const unsigned char* begin = reinterpret_cast<const unsigned char*>(m_buf.c_str());
+    // _mbsrchr would find the terminator itself.
+    const unsigned char* found = ch ? _mbsrchr(begin, static_cast<unsigned char>(ch)) : NULL;
+    return found ? static_cast<int>(found - begin) : -1;
 }
 
-void CString::MakeUpper() {
-    char* begin = &m_buf[0];
-    char* end = begin + GetLength();
-    for (char* p = begin; p < end; p += AfxCharLength(p, end)) {
-        if (*p >= 'a' && *p <= 'z' && AfxCharLength(p, end) == 1)
-            *p = static_cast<char>(*p - 'a' + 'A');
-    }
-}
+void CString::MakeUpper() { AfxMakeUpperAscii(&m_buf[0], &m_buf[0] + GetLength()); }
 
 void CString::TrimLeft() {
-    // White space is single-byte, and no lead byte is white space, so the first non-blank byte
-    // is where a character starts.
-    size_t n = 0;
-    while (n < static_cast<size_t>(GetLength()) && IsSpace(m_buf[n]))
+    int n = 0;
+    while (n < GetLength() && IsSpace(m_buf[n]))
         ++n;
     m_buf.erase(0, n);
 }
 
 void CString::TrimRight() {
-    // Scanned forwards: a trail byte may equal a blank's code only in code pages other than
-    // this one, but a backwards scan cannot know where a character starts.
-    const char* begin = m_buf.data();
-    const char* end = begin + GetLength();
-    const char* keep = begin;
-    for (const char* p = begin; p < end;) {
-        int n = AfxCharLength(p, end);
-        if (n != 1 || !IsSpace(*p))
-            keep = p + n;
-        p += n;
-    }
-    m_buf.erase(keep - begin, end - keep);
+    int n = GetLength();
+    while (n > 0 && IsSpace(m_buf[n - 1]))
+        --n;
+    m_buf.erase(n, GetLength() - n);
 }
 
 BOOL CString::LoadString(UINT nID) {

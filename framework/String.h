@@ -32,7 +32,7 @@ public:
     CString Mid(int nFirst) const;
     CString Mid(int nFirst, int nCount) const;
 
-    // Byte offset of the last character equal to ch, or -1.
+    // Byte offset of the last character equal to ch (_mbsrchr), or -1.
     int ReverseFind(char ch) const;
     // Upper-cases the single-byte letters a to z; double-byte characters are kept whole.
     void MakeUpper();
@@ -55,6 +55,19 @@ private:
     std::string m_buf;
 };
 
+// Stepping through multibyte text. One rule decides where a byte-wise scan is safe: in code
+// page 936, as in every double-byte code page of Windows, a trail byte is 0x40 or above, so a
+// byte below 0x40 (control characters, blanks, digits, quotes, '=', ';', ',') is always a whole
+// character and may be searched for and trimmed byte-wise, from either end. A byte from 0x40 up
+// ('[', ']', '\\', letters) may be the second half of a double-byte character: look for it only
+// at character starts.
+
 // Byte length of the character at p, never reaching beyond end: 2 for a lead byte that has its
-// trail byte, else 1.
+// trail byte (0x40 or above), else 1.
 int AfxCharLength(const char* p, const char* end);
+// The first ch in [p, end) that is a character of its own, or end.
+const char* AfxFindChar(const char* p, const char* end, char ch);
+// Upper-cases the single-byte letters a to z in [p, end); double-byte characters stay whole.
+void AfxMakeUpperAscii(char* p, char* end);
+// Moves begin and end inwards past the blanks (isBlank) at both ends.
+void AfxTrim(const char*& begin, const char*& end, bool (*isBlank)(char));
