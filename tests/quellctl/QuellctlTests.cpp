@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -84,7 +85,166 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 const char kGbkName[] = "\xB2\xE2\xCA\xD4\xBF\xD8\xBC\xFE"; // four double-byte characters
+const char kUtf8Name[] = "\xE6\xB5\x8B\xE8\xAF\x95\xE6\x8E\xA7\xE4\xBB\xB6"; // the same, in UTF-8
 const DWORD kMissing = ~0u;
+const char kTwoViews[] = "written for the two registry views of 64-bit Windows";
+
+const char kControlCategory[] = "Implemented Categories\\{40FC6ED4-2438-11CF-A3DB-080036F12502}";
+const char kScriptingCategory[] = "Implemented Categories\\{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
+const char kInitializingCategory[] =
+    "Implemented Categories\\{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
+const char kBadClassKey[] = "{5E5E0005-BAD}";
+
+std::string ClassKey(int n) { return "{" + Clsid(n) + "}"; }
+
+// HKEY_CLASSES_ROOT\CLSID\<key>\<subkey> in one view, with a default value when a type is
+// given.
+void SetClassKey(const std::string& key, const std::string& subkey, REGSAM view,
+                 DWORD type = REG_NONE, const std::string& data = "") {
+    std::string path = "CLSID\\" + key + (subkey.empty() ? "" : "\\" + subkey);
+    HKEY hKey;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, NULL, 0,
+                                               KEY_SET_VALUE | view, NULL, &hKey, NULL))
+        << path;
+    if (type != REG_NONE) {
+        EXPECT_EQ(ERROR_SUCCESS,
+                  ::RegSetValueExA(hKey, "", 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
+                                   static_cast<DWORD>(data.size() + (type == REG_BINARY ? 0 : 1))));
+    }
+    ::RegCloseKey(hKey);
+}
+
+void DeleteClassKeys() {
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        HKEY hClsid;
+        if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_ALL_ACCESS | view, &hClsid) !=
+            ERROR_SUCCESS)
+            continue;
+        for (int n = 1; n <= kLastClsid; ++n)
+            ::RegDeleteTreeA(hClsid, ClassKey(n).c_str());
+        ::RegDeleteTreeA(hClsid, kBadClassKey);
+        ::RegCloseKey(hClsid);
+    }
+}
+
+// The lines of a scan's CSV that are this program's own classes.
+std::vector<std::string> OwnRows(const std::string& csv) {
+    std::vector<std::string> rows;
+    for (const std::string& line : Lines(csv)) {
+        if (line.compare(0, 9, "5E5E0005-") == 0)
+            rows.push_back(line);
+    }
+    return rows;
+}
+
+// The objects of a JSON array, each field's value as its text: strings unescaped (still in
+// UTF-8), anything else as written without blanks ("true", "[32,64]"). False on anything that
+// is not such an array.
+typedef std::map<std::string, std::string> JsonObject;
+class JsonReader {
+public:
+    explicit JsonReader(const std::string& text) : m_text(text) {}
+    bool ReadArray(std::vector<JsonObject>* objects) {
+        if (!Eat('['))
+            return false;
+        if (!Eat(']')) {
+            do {
+                JsonObject object;
+                if (!ReadObject(&object))
+                    return false;
+                objects->push_back(object);
+            } while (Eat(','));
+            if (!Eat(']'))
+                return false;
+        }
+        SkipBlanks();
+        return m_pos == m_text.size();
+    }
+
+private:
+    void SkipBlanks() {
+        while (m_pos < m_text.size() && strchr(" \t\r\n", m_text[m_pos]) && m_text[m_pos])
+            ++m_pos;
+    }
+    bool Eat(char ch) {
+        SkipBlanks();
+        return m_pos < m_text.size() && m_text[m_pos] == ch && ++m_pos;
+    }
+    bool ReadObject(JsonObject* object) {
+        if (!Eat('{'))
+            return false;
+        if (Eat('}'))
+            return true;
+        do {
+            std::string name, value;
+            if (!ReadString(&name) || !Eat(':') || !ReadValue(&value))
+                return false;
+            (*object)[name] = value;
+        } while (Eat(','));
+        return Eat('}');
+    }
+    bool ReadValue(std::string* value) {
+        SkipBlanks();
+        if (m_pos < m_text.size() && m_text[m_pos] == '"')
+            return ReadString(value);
+        bool bArray = Eat('[');
+        if (bArray)
+            *value = "[";
+        while (m_pos < m_text.size() &&
+               strchr(bArray ? "0123456789,] " : "truefalsn0123456789-", m_text[m_pos]) &&
+               m_text[m_pos]) {
+            if (m_text[m_pos] != ' ')
+                *value += m_text[m_pos];
+            if (m_text[m_pos++] == ']')
+                return true;
+        }
+        return !bArray && (*value == "true" || *value == "false" || *value == "null" ||
+                           (!value->empty() && isdigit(static_cast<unsigned char>((*value)[0]))));
+    }
+    bool ReadString(std::string* value) {
+        if (!Eat('"'))
+            return false;
+        while (m_pos < m_text.size()) {
+            char ch = m_text[m_pos++];
+            if (ch == '"')
+                return true;
+            if (static_cast<unsigned char>(ch) < 0x20 || (ch == '\\' && m_pos >= m_text.size()))
+                return false;
+            if (ch == '\\') {
+                char escape = m_text[m_pos++];
+                const char* simple = strchr("\"\\/bfnrt", escape);
+                if (escape == 'u' && m_pos + 4 <= m_text.size()) {
+                    *value += static_cast<char>(strtoul(m_text.substr(m_pos, 4).c_str(), NULL, 16));
+                    m_pos += 4;
+                } else if (simple && escape) {
+                    *value += "\"\\/\b\f\n\r\t"[simple - "\"\\/bfnrt"];
+                } else {
+                    return false;
+                }
+            } else {
+                *value += ch;
+            }
+        }
+        return false;
+    }
+
+    std::string m_text;
+    size_t m_pos = 0;
+};
+
+std::vector<JsonObject> ParseJson(const std::string& text) {
+    std::vector<JsonObject> objects;
+    EXPECT_TRUE(JsonReader(text).ReadArray(&objects)) << text;
+    return objects;
+}
+
+const JsonObject* FindClsid(const std::vector<JsonObject>& objects, const std::string& clsid) {
+    for (const JsonObject& object : objects) {
+        if (object.count("clsid") && object.at("clsid") == clsid)
+            return &object;
+    }
+    return NULL;
+}
 
 class Quellctl : public testing::Test {
 protected:
@@ -92,8 +252,38 @@ protected:
     void TearDown() override { Clean(); }
     void Clean() {
         DeleteTestClsidKeys(kGroup, kLastClsid);
-        ::RegDeleteTreeA(HKEY_CLASSES_ROOT, ("CLSID\\{" + Clsid(1) + "}").c_str());
-        ::RegDeleteKeyA(HKEY_CLASSES_ROOT, ("CLSID\\{" + Clsid(1) + "}").c_str());
+        DeleteClassKeys();
+    }
+
+    // Controls 10 to 14 of every kind a scan tells apart, and a plain class (13):
+    // 10 by its Control key, in both views, blocked; 11 by its category only, with a local
+    // server and no name, listed; 12 with both safety marks and a Chinese name, flags 0x1 in one
+    // view; 14 in the 32-bit view only, safe for initialising, blocked, its name 60 bytes long.
+    void RegisterControls() {
+        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+            SetClassKey(ClassKey(10), "", view, REG_SZ, "Ten Control");
+            SetClassKey(ClassKey(10), "Control", view);
+            SetClassKey(ClassKey(10), "InprocServer32", view, REG_SZ, "C:\\q\\ten.ocx");
+        }
+        SetClassKey(ClassKey(11), kControlCategory, KEY_WOW64_64KEY);
+        SetClassKey(ClassKey(11), "LocalServer32", KEY_WOW64_64KEY, REG_SZ, "C:\\q\\eleven.exe");
+        SetClassKey(ClassKey(12), "", KEY_WOW64_64KEY, REG_SZ, kGbkName);
+        for (const char* subkey : {"Control", kScriptingCategory, kInitializingCategory})
+            SetClassKey(ClassKey(12), subkey, KEY_WOW64_64KEY);
+        SetClassKey(ClassKey(12), "InprocServer32", KEY_WOW64_64KEY, REG_SZ, "C:\\q\\twelve.dll");
+        SetClassKey(ClassKey(13), "", KEY_WOW64_64KEY, REG_SZ, "Plain");
+        SetClassKey(ClassKey(13), "InprocServer32", KEY_WOW64_64KEY, REG_SZ, "C:\\q\\plain.dll");
+        std::string longName;
+        for (int i = 0; i < 30; ++i)
+            longName += "\xB2\xE2";
+        SetClassKey(ClassKey(14), "", KEY_WOW64_32KEY, REG_SZ, longName);
+        SetClassKey(ClassKey(14), "Control", KEY_WOW64_32KEY);
+        SetClassKey(ClassKey(14), kInitializingCategory, KEY_WOW64_32KEY);
+        SetClassKey(ClassKey(14), "InprocServer32", KEY_WOW64_32KEY, REG_SZ, "C:\\q\\14.dll");
+        SetFlags(Clsid(10), 0x400);
+        SetFlags(Clsid(12), 0x1, KEY_WOW64_32KEY);
+        SetFlags(Clsid(14), 0x400);
+        WriteList({{"eleven", Clsid(11)}});
     }
 
     Outcome Ctl(const std::string& args) {
@@ -129,6 +319,13 @@ TEST_F(Quellctl, BadUsageExitsTwoAndNamesTheArgument) {
         {"block --add", "--add"},
         {"export", "FILE"},
         {"import", "FILE"},
+        {"scan x", "\"x\""},
+        {"list --csv --json", "--json"},
+        {"list --unblocked", "--unblocked"},
+        {"scan --all", "--all"},
+        {"check", "CLSID"},
+        {"check --all " + Clsid(1), Clsid(1)},
+        {"check nonsense", "nonsense"},
     };
     for (const auto& c : cases) {
         Outcome o = Ctl(c.first);
@@ -137,10 +334,12 @@ TEST_F(Quellctl, BadUsageExitsTwoAndNamesTheArgument) {
     }
     // A bad CLSID anywhere stops the command before the first write.
     EXPECT_EQ(2u, Ctl("block " + Clsid(1) + " nonsense").code);
-    EXPECT_EQ(kMissing, FlagsIn(Clsid(1), KEY_WOW64_64KEY));
+    EXPECT_EQ("no key", DescribeFlags(Clsid(1)));
 }
 
 TEST_F(Quellctl, BlockAndUnblockKeepOtherBitsInBothViews) {
+    if (!HasTwoRegistryViews())
+        GTEST_SKIP() << kTwoViews;
     SetFlags(Clsid(3), 0x1, KEY_WOW64_32KEY);
     SetFlags(Clsid(3), 0x10400, KEY_WOW64_64KEY);
     // Braces and lower case are the same control.
@@ -163,7 +362,7 @@ TEST_F(Quellctl, AllActsOnEveryListedEntry) {
     for (int n : {1, 2})
         EXPECT_EQ("0x00000400", DescribeFlags(Clsid(n))) << n;
     EXPECT_EQ(0u, Ctl("unblock --all").code);
-    EXPECT_EQ(0u, FlagsIn(Clsid(2), KEY_WOW64_64KEY));
+    EXPECT_EQ("0x00000000", DescribeFlags(Clsid(2)));
 }
 
 TEST_F(Quellctl, AddListsAnUnlistedEntryAtTheEndOnly) {
@@ -173,15 +372,17 @@ TEST_F(Quellctl, AddListsAnUnlistedEntryAtTheEndOnly) {
     std::string list = List();
     EXPECT_TRUE(Contains(list, "N1=" + std::string(kGbkName) + "\r\nS1=" + Clsid(2)));
     EXPECT_TRUE(Contains(list, "[Other]\r\nkeep=me"));
-    EXPECT_EQ(0x400u, FlagsIn(Clsid(2), KEY_WOW64_32KEY));
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(2)));
 
     // Listed already, in another case: only the flag changes.
     EXPECT_EQ(0u, Ctl("unblock --add other {5e5e0005-0000-0000-0000-000000000002}").code);
     EXPECT_EQ(list, List());
-    EXPECT_EQ(0u, FlagsIn(Clsid(2), KEY_WOW64_64KEY));
+    EXPECT_EQ("0x00000000", DescribeFlags(Clsid(2)));
 }
 
 TEST_F(Quellctl, ListShowsStateRawFlagsAndRegistration) {
+    if (!HasTwoRegistryViews())
+        GTEST_SKIP() << kTwoViews;
     HKEY key;
     ::RegCreateKeyExA(HKEY_CLASSES_ROOT, ("CLSID\\{" + Clsid(1) + "}\\InprocServer32").c_str(), 0,
                       NULL, 0, KEY_SET_VALUE, NULL, &key, NULL);
@@ -215,6 +416,8 @@ TEST_F(Quellctl, ListShowsStateRawFlagsAndRegistration) {
 }
 
 TEST_F(Quellctl, ExportedRegFileRestoresTheFlagsThroughRegImport) {
+    if (!HasTwoRegistryViews())
+        GTEST_SKIP() << kTwoViews;
     WriteList({{kGbkName, Clsid(4)}, {"five", Clsid(5)}});
     SetFlags(Clsid(4), 0x401, KEY_WOW64_32KEY);
     SetFlags(Clsid(4), 0x400, KEY_WOW64_64KEY);
@@ -267,6 +470,13 @@ TEST_F(Quellctl, ImportOfTextSkipsBadAndDuplicateLinesAndKeepsFlags) {
     EXPECT_TRUE(Contains(List(), "N1=\xC1\xF9\xBA\xC5\r\nS1=" + Clsid(6) + "\r\nN2=" + Clsid(7) +
                                      "\r\nS2=" + Clsid(7) + "\r\n"));
     EXPECT_EQ("0x00000401", DescribeFlags(Clsid(6)));
+
+    // Notepad's UTF-8, with its byte-order mark: the same lines, the name in the ANSI code page.
+    WriteFileBytes(file, "\xEF\xBB\xBF" + Clsid(8) + " " + kUtf8Name + "\r\n");
+    o = Ctl("import \"" + file + "\"");
+    EXPECT_EQ(0u, o.code);
+    EXPECT_EQ("", o.err);
+    EXPECT_TRUE(Contains(List(), "N3=" + std::string(kGbkName) + "\r\nS3=" + Clsid(8) + "\r\n"));
 }
 
 TEST_F(Quellctl, FailedWritesExitOneAndTheRestIsStillDone) {
@@ -288,7 +498,155 @@ TEST_F(Quellctl, FailedWritesExitOneAndTheRestIsStillDone) {
     Outcome o = Ctl("block --all");
     EXPECT_EQ(1u, o.code);
     EXPECT_TRUE(Contains(o.err, longText)) << o.err;
-    EXPECT_EQ(0x400u, FlagsIn(Clsid(9), KEY_WOW64_64KEY));
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(9)));
+}
+
+TEST_F(Quellctl, ScanShowsEveryControlWithItsMarksKillBitAndListState) {
+    if (!HasTwoRegistryViews())
+        GTEST_SKIP() << kTwoViews;
+    RegisterControls();
+    const std::string ten = Clsid(10) + ",Ten Control,C:\\q\\ten.ocx,32 64,no,no,yes,0x00000400,"
+                                        "0x00000400,no";
+    const std::string eleven = Clsid(11) + ",,C:\\q\\eleven.exe,64,no,no,no,-,-,yes";
+    const std::string twelve =
+        Clsid(12) + "," + kGbkName + ",C:\\q\\twelve.dll,64,yes,yes,no,0x00000001,-,no";
+    std::string longName;
+    for (int i = 0; i < 30; ++i)
+        longName += "\xB2\xE2";
+    const std::string fourteen =
+        Clsid(14) + "," + longName + ",C:\\q\\14.dll,32,no,yes,yes,0x00000400,0x00000400,no";
+
+    Outcome all = Ctl("scan --csv");
+    EXPECT_EQ(0u, all.code) << all.err;
+    EXPECT_EQ("CLSID,Name,Server,Views,SafeScripting,SafeInit,Blocked,Flags32,Flags64,Listed",
+              Lines(all.out)[0]);
+    EXPECT_EQ((std::vector<std::string>{ten, eleven, twelve, fourteen}), OwnRows(all.out));
+    EXPECT_EQ((std::vector<std::string>{eleven, twelve}),
+              OwnRows(Ctl("scan --unblocked --csv").out));
+    EXPECT_EQ((std::vector<std::string>{twelve, fourteen}),
+              OwnRows(Ctl("scan --scriptable --csv").out));
+    EXPECT_EQ((std::vector<std::string>{twelve}),
+              OwnRows(Ctl("scan --csv --scriptable --unblocked").out));
+    EXPECT_EQ(0u, Ctl("scan").code);
+}
+
+TEST_F(Quellctl, ScanAddListsTheShownControlsAndKeepsTheirKillBits) {
+    if (!HasTwoRegistryViews())
+        GTEST_SKIP() << kTwoViews;
+    RegisterControls();
+    Outcome o = Ctl("scan --scriptable --add");
+    EXPECT_EQ(0u, o.code) << o.err;
+    EXPECT_TRUE(Contains(o.out, "added 2 entries")) << o.out;
+    // The 60-byte name cut whole characters short of 50 bytes, as the dialog would take it.
+    std::string cutName;
+    for (int i = 0; i < 25; ++i)
+        cutName += "\xB2\xE2";
+    EXPECT_EQ("[Setting]\r\nN0=eleven\r\nS0=" + Clsid(11) + "\r\nN1=" + kGbkName +
+                  "\r\nS1=" + Clsid(12) + "\r\nN2=" + cutName + "\r\nS2=" + Clsid(14) + "\r\n",
+              List());
+    EXPECT_EQ(0x1u, FlagsIn(Clsid(12), KEY_WOW64_32KEY));
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(14)));
+
+    // Nothing left to add: both rows now show as listed.
+    o = Ctl("scan --scriptable --add --csv");
+    EXPECT_EQ(0u, o.code);
+    for (const std::string& row : OwnRows(o.out))
+        EXPECT_EQ(",yes", row.substr(row.size() - 4)) << row;
+    EXPECT_TRUE(Contains(List(), "S2=" + Clsid(14) + "\r\n"));
+    EXPECT_FALSE(Contains(List(), "S3="));
+}
+
+TEST_F(Quellctl, JsonOfListAndScanParsesBackWithUtf8Text) {
+    if (!HasTwoRegistryViews())
+        GTEST_SKIP() << kTwoViews;
+    RegisterControls();
+    std::vector<JsonObject> scanned = ParseJson(Ctl("scan --json").out);
+    const JsonObject* twelve = FindClsid(scanned, Clsid(12));
+    ASSERT_TRUE(twelve != NULL);
+    EXPECT_EQ((JsonObject{{"clsid", Clsid(12)},
+                          {"name", kUtf8Name},
+                          {"server", "C:\\q\\twelve.dll"},
+                          {"views", "[64]"},
+                          {"safeForScripting", "true"},
+                          {"safeForInitializing", "true"},
+                          {"blocked", "false"},
+                          {"flags32", "0x00000001"},
+                          {"flags64", "-"},
+                          {"listed", "false"}}),
+              *twelve);
+    ASSERT_TRUE(FindClsid(scanned, Clsid(10)) != NULL);
+    EXPECT_EQ("[32,64]", FindClsid(scanned, Clsid(10))->at("views"));
+    EXPECT_EQ("true", FindClsid(scanned, Clsid(11))->at("listed"));
+
+    const std::string awkward = "a \"b\" \\c\td";
+    WriteList({{awkward, Clsid(10)}, {kGbkName, Clsid(3)}});
+    std::vector<JsonObject> listed = ParseJson(Ctl("list --json").out);
+    ASSERT_EQ(2u, listed.size());
+    EXPECT_EQ((JsonObject{{"name", awkward},
+                          {"clsid", Clsid(10)},
+                          {"blocked", "true"},
+                          {"flags32", "0x00000400"},
+                          {"flags64", "0x00000400"},
+                          {"registered", "true"},
+                          {"className", "Ten Control"},
+                          {"server", "C:\\q\\ten.ocx"}}),
+              listed[0]);
+    EXPECT_EQ(kUtf8Name, listed[1].at("name"));
+    EXPECT_EQ("false", listed[1].at("registered"));
+
+    m_ini = m_dir.Path("empty.ini");
+    EXPECT_EQ(0u, ParseJson(Ctl("list --json").out).size());
+}
+
+TEST_F(Quellctl, ScanShowsOrSkipsBadRegistryDataAndGoesOn) {
+    const REGSAM own = KEY_WOW64_64KEY;
+    // Not a CLSID: skipped.
+    SetClassKey(kBadClassKey, "Control", own);
+    // A name that is not a string, a server value that is not one either.
+    SetClassKey(ClassKey(13), "", own, REG_DWORD, "1234");
+    SetClassKey(ClassKey(13), "Control", own);
+    SetClassKey(ClassKey(13), "InprocServer32", own, REG_BINARY, "C:\\bin");
+    SetClassKey(ClassKey(13), "LocalServer32", own, REG_SZ, "C:\\q\\local.exe");
+    // A name of 1.5 MB, and a server path left unexpanded.
+    SetClassKey(ClassKey(15), "", own, REG_SZ, std::string(1536 * 1024, 'x'));
+    SetClassKey(ClassKey(15), kControlCategory, own);
+    SetClassKey(ClassKey(15), "InprocServer32", own, REG_EXPAND_SZ, "%SystemRoot%\\x.ocx");
+
+    Outcome o = Ctl("scan --csv");
+    EXPECT_EQ(0u, o.code) << o.err;
+    const std::string views = HasTwoRegistryViews() ? "64" : "32";
+    std::vector<std::string> rows = OwnRows(o.out);
+    ASSERT_EQ(2u, rows.size()) << o.out.substr(0, 2000);
+    EXPECT_EQ(0u, rows[0].find(Clsid(13) + ",,C:\\q\\local.exe," + views + ",")) << rows[0];
+    EXPECT_EQ(0u, rows[1].find(Clsid(15) + "," + std::string(260, 'x') + ",%SystemRoot%\\x.ocx,"))
+        << rows[1].substr(0, 400);
+    const std::vector<JsonObject> objects = ParseJson(Ctl("scan --json").out);
+    const JsonObject* big = FindClsid(objects, Clsid(15));
+    ASSERT_TRUE(big != NULL);
+    EXPECT_EQ(std::string(260, 'x'), big->at("name"));
+}
+
+TEST_F(Quellctl, CheckExitsZeroOnlyWhenEveryControlIsBlockedInEveryView) {
+    if (!HasTwoRegistryViews())
+        GTEST_SKIP() << kTwoViews;
+    SetFlags(Clsid(1), 0x401);
+    SetFlags(Clsid(2), 0x400, KEY_WOW64_32KEY);
+    const std::vector<std::string> before = DescribeTestClsidFlags(kGroup, kLastClsid);
+
+    Outcome o = Ctl("check {" + Clsid(1) + "}");
+    EXPECT_EQ(0u, o.code) << o.err;
+    o = Ctl("check " + Clsid(1) + " 5e5e0005-0000-0000-0000-000000000002 " + Clsid(3));
+    EXPECT_EQ(1u, o.code);
+    EXPECT_EQ((std::vector<std::string>{"not blocked: " + Clsid(2), "not blocked: " + Clsid(3)}),
+              Lines(o.out));
+
+    WriteList({{"one", Clsid(1)}});
+    EXPECT_EQ(0u, Ctl("check --all").code);
+    WriteList({{"one", Clsid(1)}, {kGbkName, Clsid(2)}});
+    o = Ctl("check --all");
+    EXPECT_EQ(1u, o.code);
+    EXPECT_EQ("not blocked: " + Clsid(2) + "  " + kGbkName + "\r\n", o.out);
+    EXPECT_EQ(before, DescribeTestClsidFlags(kGroup, kLastClsid));
 }
 
 } // namespace
