@@ -27,6 +27,7 @@ public:
     // Inserts a row with its column 0 text; rows from nItem on move down one place.
     int InsertItem(int nItem, LPCSTR pszItem);
     BOOL DeleteItem(int nItem) { return static_cast<BOOL>(SendMessage(LVM_DELETEITEM, nItem)); }
+    BOOL DeleteAllItems() { return static_cast<BOOL>(SendMessage(LVM_DELETEALLITEMS)); }
     BOOL EnsureVisible(int nItem, BOOL bPartialOK) {
         return static_cast<BOOL>(SendMessage(LVM_ENSUREVISIBLE, nItem, bPartialOK));
     }

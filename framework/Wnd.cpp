@@ -77,8 +77,9 @@ void DDV_MaxChars(CDataExchange* pDX, const CString& value, int nChars) {
 }
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
-    if (rControl.m_hWnd == NULL)
-        rControl.m_hWnd = pDX->PrepareCtrl(nIDC);
+    // Bound afresh on every exchange: a handle kept from an earlier DoModal of the same dialog
+    // names a window that is gone.
+    rControl.m_hWnd = pDX->PrepareCtrl(nIDC);
 }
 
 namespace {
