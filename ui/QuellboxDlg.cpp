@@ -1,9 +1,13 @@
 #include "ui/QuellboxDlg.h"
 
+#include "framework/WaitCursor.h"
 #include "framework/WinApp.h"
+#include "storage/ComRegistration.h"
 #include "storage/KillBit.h"
 #include "ui/InputDlg.h"
 #include "ui/resource.h"
+
+#include <string.h>
 
 namespace {
 
@@ -12,12 +16,13 @@ class CListRows : public IEntrySink, public IEntrySource {
 public:
     explicit CListRows(CListCtrl& list) : m_list(list) {}
 
-    void AddEntry(const Entry& entry) override {
-        int nItem = m_list.GetItemCount();
+    // The one way a row comes into the list: its texts and its box.
+    void InsertEntry(int nItem, const Entry& entry) {
         m_list.InsertItem(nItem, entry.strName);
         m_list.SetItemText(nItem, 1, entry.strClsid);
         m_list.SetCheck(nItem, entry.bBlocked);
     }
+    void AddEntry(const Entry& entry) override { InsertEntry(m_list.GetItemCount(), entry); }
     int GetEntryCount() const override { return m_list.GetItemCount(); }
     Entry GetEntry(int nIndex) const override {
         Entry entry;
@@ -37,7 +42,51 @@ CString LoadText(UINT nID) {
     return text;
 }
 
+// The DPI the dialog is laid out at: its template grows with the system font.
+int GetLogicalDpi(HWND hWnd) {
+    HDC hDC = ::GetDC(hWnd);
+    int nDpi = ::GetDeviceCaps(hDC, LOGPIXELSX);
+    ::ReleaseDC(hWnd, hDC);
+    return nDpi;
+}
+
+// Copies as much of the text as fits in cchBuffer bytes with its terminator, never half of a
+// double-byte character.
+void CopyWholeCharacters(const CString& text, LPSTR pszBuffer, int cchBuffer) {
+    if (pszBuffer == NULL || cchBuffer <= 0)
+        return;
+    const char* pBegin = text;
+    const char* pEnd = pBegin + text.GetLength();
+    const char* p = pBegin;
+    while (p < pEnd) {
+        int nLength = AfxCharLength(p, pEnd);
+        if (p + nLength - pBegin > cchBuffer - 1)
+            break;
+        p += nLength;
+    }
+    memcpy(pszBuffer, pBegin, p - pBegin);
+    pszBuffer[p - pBegin] = '\0';
+}
+
+// What this machine knows of a CLSID, as quellctl's list shows it.
+CString DescribeRegistration(const CString& strClsid) {
+    ComRegistration reg;
+    if (!FindComRegistration(strClsid, &reg))
+        return LoadText(IDS_TIP_NOT_REGISTERED);
+    CString text;
+    text.Format(LoadText(IDS_TIP_REGISTERED), static_cast<LPCSTR>(reg.strClassName),
+                static_cast<LPCSTR>(reg.strServer));
+    return text;
+}
+
 } // namespace
+
+ListColumnWidths GetListColumnWidths(int nListWidth, int nDpi) {
+    ListColumnWidths widths;
+    widths.nName = ::MulDiv(140, nDpi, 96);
+    widths.nClsid = nListWidth - ::MulDiv(160, nDpi, 96);
+    return widths;
+}
 
 BEGIN_MESSAGE_MAP(CQuellboxDlg, CDialog)
 ON_WM_PAINT()
@@ -46,6 +95,8 @@ ON_BN_CLICKED(IDC_NEW, OnNew)
 ON_BN_CLICKED(IDC_EDIT, OnEdit)
 ON_BN_CLICKED(IDC_DELETE, OnDelete)
 ON_NOTIFY(NM_DBLCLK, IDC_LIST, OnDblclkList)
+ON_NOTIFY(LVN_KEYDOWN, IDC_LIST, OnKeydownList)
+ON_NOTIFY(LVN_GETINFOTIPA, IDC_LIST, OnGetInfoTipList)
 ON_NOTIFY(UDN_DELTAPOS, IDC_SPIN, OnDeltaposSpin)
 END_MESSAGE_MAP()
 
@@ -64,27 +115,58 @@ BOOL CQuellboxDlg::OnInitDialog() {
     m_list.InsertColumn(0, LoadText(IDS_COL_NAME));
     RECT rect;
     m_list.GetWindowRect(&rect);
-    m_list.SetColumnWidth(0, 140);
+    // The program declares itself DPI-aware, so the system no longer stretches these pixel
+    // widths: they grow with the DPI as the template does.
+    ListColumnWidths widths = GetListColumnWidths(rect.right - rect.left, GetLogicalDpi(m_hWnd));
+    m_list.SetColumnWidth(0, widths.nName);
     m_list.InsertColumn(1, LoadText(IDS_COL_CLSID));
-    // Both columns then leave 20 pixels for the borders and a vertical scroll bar.
-    m_list.SetColumnWidth(1, rect.right - rect.left - 160);
+    m_list.SetColumnWidth(1, widths.nClsid);
     m_list.SetExtendedStyle(m_list.GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES |
-                            LVS_EX_FULLROWSELECT);
+                            LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
 
-    // Painting each row as it arrives makes a long list take minutes to show.
-    m_list.SetRedraw(FALSE);
-    CListRows rows(m_list);
-    EntryList::Load(rows);
-    m_list.SetRedraw(TRUE);
-    m_list.Invalidate();
+    if (!LoadRows()) {
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
 
     SetDlgItemText(IDC_INFO, LoadText(IDS_INFO));
     return TRUE;
 }
 
+// Fills the list from the list file. A file that exists but cannot be read (another program
+// holds it) is named with the system's reason until it reads or the user gives up: FALSE then,
+// and nothing may be written, since a save would replace the list the user cannot see.
+BOOL CQuellboxDlg::LoadRows() {
+    for (;;) {
+        BOOL bLoaded;
+        DWORD dwError;
+        {
+            CWaitCursor wait;
+            // Painting each row as it arrives makes a long list take minutes to show.
+            m_list.SetRedraw(FALSE);
+            m_list.DeleteAllItems();
+            CListRows rows(m_list);
+            bLoaded = EntryList::Load(rows);
+            dwError = ::GetLastError();
+            m_list.SetRedraw(TRUE);
+            m_list.Invalidate();
+        }
+        if (bLoaded)
+            return TRUE;
+        CString text;
+        text.Format(LoadText(IDS_LOAD_FAILED), AfxGetApp()->m_pszProfileName,
+                    static_cast<LPCSTR>(AfxGetSystemMessage(dwError)));
+        if (AfxMessageBox(text, MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY)
+            return FALSE;
+    }
+}
+
 void CQuellboxDlg::OnOK() {
-    CListRows rows(m_list);
-    SaveResult result = EntryList::Save(rows);
+    SaveResult result;
+    {
+        CWaitCursor wait;
+        result = EntryList::Save(CListRows(m_list));
+    }
     // Closing now would pass a failed save off as done; staying keeps every edit for another
     // try or an explicit Cancel.
     if (!result.Succeeded()) {
@@ -94,18 +176,32 @@ void CQuellboxDlg::OnOK() {
     CDialog::OnOK();
 }
 
+// Says what the save did and what it could not, and what OK and Cancel do now: the list file
+// and every value that could be written are saved already, and Cancel takes nothing back.
 void CQuellboxDlg::ReportSaveFailure(const SaveResult& result) {
     CString details;
-    if (!result.bListFileSaved) {
-        CString line;
+    CString line;
+    if (result.bListFileSaved)
+        line.Format(LoadText(IDS_SAVE_FILE_SAVED), AfxGetApp()->m_pszProfileName);
+    else
         line.Format(LoadText(IDS_SAVE_FILE_FAILED), AfxGetApp()->m_pszProfileName,
                     static_cast<LPCSTR>(AfxGetSystemMessage(result.dwListFileError)));
-        details += line;
-    }
-    if (!result.registryFailures.empty()) {
-        CString line;
+    details += line;
+    if (result.registryFailures.empty()) {
+        details += LoadText(IDS_SAVE_REGISTRY_SAVED);
+    } else {
+        // The first few names say which; a list of thousands would not fit on the screen.
+        const size_t kNamesShown = 5;
+        CString names;
+        for (size_t i = 0; i < result.registryFailures.size() && i < kNamesShown; ++i) {
+            if (i > 0)
+                names += ", ";
+            names += m_list.GetItemText(result.registryFailures[i], 0);
+        }
+        if (result.registryFailures.size() > kNamesShown)
+            names += ", ...";
         line.Format(LoadText(IDS_SAVE_REGISTRY_FAILED),
-                    static_cast<int>(result.registryFailures.size()));
+                    static_cast<int>(result.registryFailures.size()), static_cast<LPCSTR>(names));
         details += line;
     }
     CString text;
@@ -135,20 +231,19 @@ void CQuellboxDlg::OnNew() {
     CInputDlg dlg;
     if (dlg.DoModal() != IDOK)
         return;
-    CString strName = dlg.m_strName;
-    CString strClsid = dlg.m_strClsid;
-    EntryList::NormalizeClsid(strClsid);
-    int nCount = m_list.GetItemCount();
-    if (strName.IsEmpty() || strClsid.IsEmpty())
+    Entry entry;
+    entry.strName = dlg.m_strName;
+    entry.strClsid = dlg.m_strClsid;
+    EntryList::NormalizeClsid(entry.strClsid);
+    if (entry.strName.IsEmpty() || entry.strClsid.IsEmpty())
         return;
     // Every listed CLSID is upper case, so this catches one typed in any case.
-    if (IsClsidListed(strClsid)) {
+    if (IsClsidListed(entry.strClsid)) {
         AfxMessageBox(IDS_CLSID_EXISTS);
         return;
     }
-    m_list.InsertItem(nCount, strName);
-    m_list.SetItemText(nCount, 1, strClsid);
-    m_list.SetCheck(nCount, IsBlocked(KillBitKeyPath(strClsid)));
+    entry.bBlocked = IsBlocked(KillBitKeyPath(entry.strClsid));
+    CListRows(m_list).AddEntry(entry);
 }
 
 void CQuellboxDlg::OnEdit() {
@@ -176,6 +271,33 @@ void CQuellboxDlg::OnDblclkList(NMHDR*, LRESULT* pResult) {
     *pResult = 0;
 }
 
+// The keys Windows lists answer to, each doing what its button does.
+void CQuellboxDlg::OnKeydownList(NMHDR* pNMHDR, LRESULT* pResult) {
+    *pResult = 0;
+    switch (reinterpret_cast<const NMLVKEYDOWN*>(pNMHDR)->wVKey) {
+    case VK_DELETE:
+        OnDelete();
+        break;
+    case VK_INSERT:
+        OnNew();
+        break;
+    case VK_F2:
+        OnEdit();
+        break;
+    }
+}
+
+// Looked up only now, for the one row under the pointer: a load of thousands of rows stays as
+// fast as the list file and the kill bits make it.
+void CQuellboxDlg::OnGetInfoTipList(NMHDR* pNMHDR, LRESULT* pResult) {
+    *pResult = 0;
+    NMLVGETINFOTIPA* pTip = reinterpret_cast<NMLVGETINFOTIPA*>(pNMHDR);
+    if (pTip->iItem < 0 || pTip->iItem >= m_list.GetItemCount())
+        return;
+    CopyWholeCharacters(DescribeRegistration(m_list.GetItemText(pTip->iItem, 1)), pTip->pszText,
+                        pTip->cchTextMax);
+}
+
 void CQuellboxDlg::OnDelete() {
     int nItem = GetSelectedRow();
     if (nItem < 0)
@@ -198,13 +320,11 @@ void CQuellboxDlg::OnDeltaposSpin(NMHDR* pNMHDR, LRESULT* pResult) {
     int nTarget = pUpDown->iDelta < 0 ? nItem - 1 : nItem + 1;
     if (nTarget < 0 || nTarget >= m_list.GetItemCount())
         return;
-    CString strName = m_list.GetItemText(nItem, 0);
-    CString strClsid = m_list.GetItemText(nItem, 1);
-    BOOL bChecked = m_list.GetCheck(nItem);
+    CListRows rows(m_list);
+    // The row's tick goes with it, unsaved as it is.
+    Entry entry = rows.GetEntry(nItem);
     m_list.DeleteItem(nItem);
-    m_list.InsertItem(nTarget, strName);
-    m_list.SetItemText(nTarget, 1, strClsid);
-    m_list.SetCheck(nTarget, bChecked);
+    rows.InsertEntry(nTarget, entry);
     m_list.SetItemState(nTarget, LVIS_SELECTED, LVIS_SELECTED);
     m_list.EnsureVisible(nTarget, FALSE);
 }

@@ -7,6 +7,15 @@
 #include "framework/ListCtrl.h"
 #include "storage/EntryList.h"
 
+// The widths of the name and the CLSID column of a list nListWidth pixels wide (borders
+// included) laid out at nDpi: 140 and nListWidth - 160 at 96 DPI, in the same proportions at
+// any other, so that the two columns always leave room for the borders and a scroll bar.
+struct ListColumnWidths {
+    int nName;
+    int nClsid;
+};
+ListColumnWidths GetListColumnWidths(int nListWidth, int nDpi);
+
 class CQuellboxDlg : public CDialog {
 public:
     explicit CQuellboxDlg(CWnd* pParent = NULL);
@@ -22,11 +31,14 @@ protected:
     void OnEdit();
     void OnDelete();
     void OnDblclkList(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnKeydownList(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnGetInfoTipList(NMHDR* pNMHDR, LRESULT* pResult);
     void OnDeltaposSpin(NMHDR* pNMHDR, LRESULT* pResult);
 
     DECLARE_MESSAGE_MAP()
 
 private:
+    BOOL LoadRows();
     BOOL IsClsidListed(const CString& strClsid);
     void ReportSaveFailure(const SaveResult& result);
     int GetSelectedRow() const { return m_list.GetNextItem(-1, LVNI_SELECTED); }

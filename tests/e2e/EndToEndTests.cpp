@@ -294,12 +294,17 @@ TEST_F(EndToEnd, CommandLineIsIgnored) {
     EXPECT_EQ("no key", DescribeFlags(Clsid(7)));
 }
 
-// GBK: the head of the report of a failed save, and two of its details.
-const char kSaveFailed[] = "\xB1\xA3\xB4\xE6\xCA\xA7\xB0\xDC";
-const char kOneRegistryValue[] =
-    "\xD3\xD0 1 \xB8\xF6\xD7\xA2\xB2\xE1\xB1\xED\xD6\xB5\xCE\xDE\xB7\xA8\xD0\xB4\xC8\xEB";
-const char kListFileNotWritten[] =
-    "\xCE\xDE\xB7\xA8\xD0\xB4\xC8\xEB\xC1\xD0\xB1\xED\xCE\xC4\xBC\xFE";
+// GBK: the head of the report of a failed save, and its details: the list file saved or not,
+// the controls whose state the registry refused, or all of them written.
+const char kSaveFailed[] = "\xD0\xDE\xB8\xC4\xC3\xBB\xD3\xD0\xC8\xAB\xB2\xBF\xB1\xA3\xB4\xE6";
+const char kListFile[] = "\xC1\xD0\xB1\xED\xCE\xC4\xBC\xFE ";
+const char kSaved[] = " \xD2\xD1\xBE\xAD\xB1\xA3\xB4\xE6.";
+const char kNotSaved[] = " \xC3\xBB\xD3\xD0\xB1\xA3\xB4\xE6: ";
+const char kOneControlNotWritten[] = "\xD3\xD0 1 \xB8\xF6\xBF\xD8\xBC\xFE\xB5\xC4\xBD\xFB\xD3\xC3"
+                                     "\xD7\xB4\xCC\xAC\xC3\xBB\xD3\xD0\xD0\xB4\xC8\xEB"
+                                     "\xD7\xA2\xB2\xE1\xB1\xED: ";
+const char kAllWritten[] = "\xCB\xF9\xD3\xD0\xBF\xD8\xBC\xFE\xB5\xC4\xBD\xFB\xD3\xC3\xD7\xB4"
+                           "\xCC\xAC\xB6\xBC\xD2\xD1\xD0\xB4\xC8\xEB\xD7\xA2\xB2\xE1\xB1\xED.";
 
 TEST_F(EndToEnd, AFailedRegistryWriteIsReportedAndTheEditsStayForAnotherTry) {
     // A CLSID text this long gives a key name that the registry refuses.
@@ -313,9 +318,11 @@ TEST_F(EndToEnd, AFailedRegistryWriteIsReportedAndTheEditsStayForAnotherTry) {
 
     PostCommand(m_hMain, IDOK);
     std::string report = AnswerMessageBox(m_pi.dwProcessId, m_hMain);
+    // The message names what is saved already and what is not.
     EXPECT_EQ(0u, report.find(kSaveFailed)) << report;
-    EXPECT_NE(std::string::npos, report.find(kOneRegistryValue)) << report;
-    EXPECT_EQ(std::string::npos, report.find(kListFileNotWritten)) << report;
+    EXPECT_NE(std::string::npos, report.find(kListFile + m_ini + kSaved)) << report;
+    EXPECT_NE(std::string::npos, report.find(kOneControlNotWritten + std::string("long")))
+        << report;
     ASSERT_TRUE(IsWindow(m_hMain)) << "the dialog closed after a failed save";
     EXPECT_EQ(std::vector<ListRow>({Row("good", 1, true), {"long", tooLong, false}}),
               ReadRows(list));
@@ -329,9 +336,10 @@ TEST_F(EndToEnd, AFailedRegistryWriteIsReportedAndTheEditsStayForAnotherTry) {
 }
 
 TEST_F(EndToEnd, AListFileThatCannotBeWrittenIsReportedUntilItCan) {
-    // The list file's name is taken by a directory.
-    ASSERT_TRUE(CreateDirectoryA(m_ini.c_str(), NULL));
+    // Once the empty list is shown, the list file's name is taken by a directory (one there
+    // at the start is a list file that cannot be read, and the list is never shown).
     ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_TRUE(CreateDirectoryA(m_ini.c_str(), NULL));
     RemoteListView list(m_hList);
     ASSERT_NO_FATAL_FAILURE(TypeNewEntry("new", Clsid(2)));
     ASSERT_TRUE(Eventually([&] { return list.Count() == 1; }));
@@ -339,8 +347,9 @@ TEST_F(EndToEnd, AListFileThatCannotBeWrittenIsReportedUntilItCan) {
     PostCommand(m_hMain, IDOK);
     std::string report = AnswerMessageBox(m_pi.dwProcessId, m_hMain);
     EXPECT_EQ(0u, report.find(kSaveFailed)) << report;
-    EXPECT_NE(std::string::npos, report.find(kListFileNotWritten + std::string(" ") + m_ini))
-        << report;
+    EXPECT_NE(std::string::npos, report.find(kListFile + m_ini + kNotSaved)) << report;
+    EXPECT_NE(std::string::npos, report.find(kAllWritten)) << report;
+    EXPECT_EQ("0x00000000", DescribeFlags(Clsid(2))) << "written, as the message says";
     ASSERT_TRUE(IsWindow(m_hMain)) << "the dialog closed after a failed save";
     EXPECT_EQ(1, list.Count());
 

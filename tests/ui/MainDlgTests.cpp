@@ -1,5 +1,6 @@
 // The main dialog run modally on the test thread with a list file and registry values of the
 // test's own, and worked from a second thread with real window messages.
+#include "framework/String.h"
 #include "framework/WinApp.h"
 #include "storage/StorageTestSupport.h"
 #include "support/DialogHarness.h"
@@ -8,6 +9,8 @@
 #include "ui/resource.h"
 
 #include <commctrl.h>
+#include <stdarg.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <gtest/gtest.h>
@@ -69,6 +72,12 @@ HWND OpenInput(HWND hMain, int nID) {
     return WaitForWindow(0, "#32770", hMain);
 }
 
+// The same with a key pressed in the list: Insert for New, F2 for Edit.
+HWND OpenInputByKey(HWND hMain, UINT vk) {
+    PostKey(List(hMain), vk);
+    return WaitForWindow(0, "#32770", hMain);
+}
+
 // Presses the input dialog's OK or Cancel and waits until the main dialog has taken the result.
 void CloseInput(HWND hMain, HWND hInput, int nID) {
     PostCommand(hInput, nID);
@@ -88,6 +97,100 @@ void Cancel(HWND hMain) {
     PostCommand(hMain, IDCANCEL);
     EXPECT_TRUE(WaitForDestroyed(hMain));
 }
+
+// Presses OK: empty once the dialog has closed, else the text of the message that kept it
+// open, answered.
+std::string Commit(HWND hMain) {
+    PostCommand(hMain, IDOK);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 15000; Sleep(20)) {
+        if (!IsWindow(hMain))
+            return std::string();
+        HWND hBox = OwnedDialog(hMain);
+        if (hBox != NULL && IsWindowVisible(hBox)) {
+            std::string text = MessageBoxText(hBox);
+            PostCommand(hBox, IDOK);
+            EXPECT_TRUE(WaitForDestroyed(hBox));
+            Flush(hMain);
+            return text;
+        }
+    }
+    ADD_FAILURE() << "the dialog neither closed nor said why";
+    return std::string();
+}
+
+struct OtherDialogSearch {
+    HWND hExcept, hFound;
+};
+
+BOOL CALLBACK FindOtherDialog(HWND hWnd, LPARAM lParam) {
+    OtherDialogSearch* p = reinterpret_cast<OtherDialogSearch*>(lParam);
+    char cls[16] = "";
+    GetClassNameA(hWnd, cls, sizeof(cls));
+    if (hWnd == p->hExcept || lstrcmpA(cls, "#32770") != 0)
+        return TRUE;
+    p->hFound = hWnd;
+    return FALSE;
+}
+
+// The main dialog while its list is being read, before it is shown: the other dialog of the
+// thread that shows hBox.
+HWND HiddenMainDialog(HWND hBox) {
+    OtherDialogSearch search = {hBox, NULL};
+    EnumThreadWindows(GetWindowThreadProcessId(hBox, NULL), FindOtherDialog,
+                      reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
+// What the list asks its parent for when the pointer rests on a row, as the list sends it,
+// with a buffer of cchMax bytes and a guard byte after it.
+std::string InfoTip(HWND hMain, int nItem, int cchMax = 1024) {
+    std::vector<char> buffer(cchMax + 2, '\0');
+    buffer[cchMax] = '\x7F';
+    NMLVGETINFOTIPA tip = {};
+    tip.hdr.hwndFrom = List(hMain);
+    tip.hdr.idFrom = IDC_LIST;
+    tip.hdr.code = LVN_GETINFOTIPA;
+    tip.dwFlags = LVGIT_UNFOLDED;
+    tip.pszText = &buffer[0];
+    tip.cchTextMax = cchMax;
+    tip.iItem = nItem;
+    SendMessageA(hMain, WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&tip));
+    EXPECT_EQ('\x7F', buffer[cchMax]) << "written beyond cchTextMax";
+    return std::string(&buffer[0]);
+}
+
+// A string of the program's string table filled in as the dialog fills it.
+std::string Format(UINT nID, ...) {
+    CString format;
+    format.LoadString(nID);
+    va_list args;
+    va_start(args, nID);
+    std::vector<char> text(4096);
+    vsnprintf(&text[0], text.size(), format, args);
+    va_end(args);
+    return std::string(&text[0]);
+}
+
+// A COM class of the test's own under HKEY_CLASSES_ROOT\CLSID, removed again.
+class RegisteredClass {
+public:
+    RegisteredClass(const std::string& clsid, const std::string& name, const std::string& server)
+        : m_key("CLSID\\{" + clsid + "}") {
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, m_key.c_str());
+        EXPECT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, m_key.c_str(), REG_SZ,
+                                              name.c_str(), static_cast<DWORD>(name.size())));
+        EXPECT_EQ(ERROR_SUCCESS,
+                  RegSetValueA(HKEY_CLASSES_ROOT, (m_key + "\\InprocServer32").c_str(), REG_SZ,
+                               server.c_str(), static_cast<DWORD>(server.size())));
+    }
+    ~RegisteredClass() {
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, m_key.c_str());
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, m_key.c_str());
+    }
+
+private:
+    std::string m_key;
+};
 
 class MainDlgFixture : public testing::Test {
 protected:
@@ -166,8 +269,18 @@ TEST_F(MainDlgLoad, RowsFollowTheFileAndBoxesTheKillBit) {
     EXPECT_EQ("no key", DescribeFlags(Clsid(4)));
 }
 
+TEST(MainDlgColumns, WidthsAreTheFixedOnesAt96DpiAndKeepTheirProportionsAtOthers) {
+    const ListColumnWidths at96 = GetListColumnWidths(400, 96);
+    EXPECT_EQ(140, at96.nName);
+    EXPECT_EQ(400 - 160, at96.nClsid);
+    // At 150% the template, and with it the list, is half as wide again.
+    const ListColumnWidths at144 = GetListColumnWidths(600, 144);
+    EXPECT_EQ(210, at144.nName);
+    EXPECT_EQ(600 - 240, at144.nClsid);
+}
+
 TEST_F(MainDlgLoad, ListHasItsColumnsStyleAndTheInfoText) {
-    int nWidth0 = 0, nWidth1 = 0, nListWidth = 0;
+    int nWidth0 = 0, nWidth1 = 0, nListWidth = 0, nDpi = 0;
     DWORD dwExStyle = 0;
     std::string strHeading0, strHeading1, strInfo;
     RunMain([&](HWND hMain) {
@@ -177,6 +290,9 @@ TEST_F(MainDlgLoad, ListHasItsColumnsStyleAndTheInfoText) {
         RECT rect;
         GetWindowRect(hList, &rect);
         nListWidth = rect.right - rect.left;
+        HDC hDC = GetDC(hMain);
+        nDpi = GetDeviceCaps(hDC, LOGPIXELSX);
+        ReleaseDC(hMain, hDC);
         dwExStyle = static_cast<DWORD>(SendMessageA(hList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
         // Same process: the list can write into this thread's buffer.
         for (int i = 0; i < 2; ++i) {
@@ -191,13 +307,87 @@ TEST_F(MainDlgLoad, ListHasItsColumnsStyleAndTheInfoText) {
         strInfo = WindowText(GetDlgItem(hMain, IDC_INFO));
         Cancel(hMain);
     });
-    EXPECT_EQ(140, nWidth0);
-    EXPECT_EQ(nListWidth - 160, nWidth1);
-    EXPECT_EQ(static_cast<DWORD>(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT),
-              dwExStyle & 0x25);
+    EXPECT_EQ(MulDiv(140, nDpi, 96), nWidth0) << nDpi << " DPI";
+    EXPECT_EQ(nListWidth - MulDiv(160, nDpi, 96), nWidth1) << nDpi << " DPI";
+    const DWORD dwWanted =
+        LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
+    EXPECT_EQ(dwWanted, dwExStyle & dwWanted);
     EXPECT_EQ(LoadText(IDS_COL_NAME), strHeading0);
     EXPECT_EQ(LoadText(IDS_COL_CLSID), strHeading1);
     EXPECT_EQ(LoadText(IDS_INFO), strInfo);
+}
+
+TEST_F(MainDlgLoad, AListFileInUseIsNamedAndReadAgainOnRetry) {
+    WriteList(ListFileText({{"One", Clsid(1)}, {"Two", Clsid(2)}}));
+    // Another program holds the file open without sharing it.
+    HANDLE hLock = CreateFileA(m_strIni.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hLock);
+    std::string strText;
+    bool bRetryCancel = false, bHidden = false;
+    std::vector<ListRow> rows;
+    RunMain([&](HWND hBox) {
+        // Nothing is shown before the list is read: the first window is the message.
+        strText = MessageBoxText(hBox);
+        bRetryCancel = GetDlgItem(hBox, IDRETRY) != NULL && GetDlgItem(hBox, IDCANCEL) != NULL;
+        HWND hMain = HiddenMainDialog(hBox);
+        bHidden = hMain != NULL && !IsWindowVisible(hMain);
+        CloseHandle(hLock);
+        hLock = INVALID_HANDLE_VALUE;
+        PostCommand(hBox, IDRETRY);
+        ASSERT_TRUE(WaitForDestroyed(hBox));
+        ASSERT_EQ(hMain, WaitForWindow(0, "#32770"));
+        rows = Rows(hMain);
+        Cancel(hMain);
+    });
+    if (hLock != INVALID_HANDLE_VALUE)
+        CloseHandle(hLock);
+    EXPECT_EQ(Format(IDS_LOAD_FAILED, m_strIni.c_str(),
+                     static_cast<LPCSTR>(AfxGetSystemMessage(ERROR_SHARING_VIOLATION))),
+              strText);
+    EXPECT_TRUE(bRetryCancel);
+    EXPECT_TRUE(bHidden);
+    EXPECT_EQ((std::vector<ListRow>{{"One", Clsid(1), false}, {"Two", Clsid(2), false}}), rows);
+}
+
+TEST_F(MainDlgLoad, CancelOnAListFileInUseEndsTheDialogWritingNothing) {
+    SetFlags(Clsid(1), 0x400);
+    WriteList(ListFileText({{"One", Clsid(1)}, {"Two", Clsid(2)}}));
+    const std::string strBefore = ReadFileBytes(m_strIni);
+    const std::vector<std::string> flagsBefore = DescribeTestClsidFlags(kGroup, 2);
+    HANDLE hLock = CreateFileA(m_strIni.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hLock);
+    INT_PTR nResult = RunMain([&](HWND hBox) {
+        HWND hMain = HiddenMainDialog(hBox);
+        ASSERT_TRUE(hMain != NULL);
+        PostCommand(hBox, IDCANCEL);
+        // It ends by itself, never shown.
+        EXPECT_TRUE(WaitForDestroyed(hMain));
+    });
+    CloseHandle(hLock);
+    EXPECT_EQ(IDCANCEL, nResult);
+    EXPECT_EQ(strBefore, ReadFileBytes(m_strIni));
+    EXPECT_EQ(flagsBefore, DescribeTestClsidFlags(kGroup, 2));
+}
+
+TEST_F(MainDlgLoad, InfoTipSaysWhatThisMachineKnowsOfTheRowsClsid) {
+    // GBK: "test control".
+    const std::string strClass = "\xB2\xE2\xCA\xD4\xBF\xD8\xBC\xFE";
+    const std::string strServer = "C:\\Windows\\system32\\quellbox-test.ocx";
+    RegisteredClass registered(Clsid(11), strClass, strServer);
+    WriteList(ListFileText({{"Registered", Clsid(11)}, {"Unknown", Clsid(12)}}));
+    std::string strRegistered, strUnknown, strCut;
+    const std::string strWhole = Format(IDS_TIP_REGISTERED, strClass.c_str(), strServer.c_str());
+    // Room for everything up to the class name and the first byte of its first character.
+    const int nClassAt = static_cast<int>(strWhole.find(strClass));
+    RunMain([&](HWND hMain) {
+        strRegistered = InfoTip(hMain, 0);
+        strUnknown = InfoTip(hMain, 1);
+        strCut = InfoTip(hMain, 0, nClassAt + 2);
+        Cancel(hMain);
+    });
+    EXPECT_EQ(strWhole, strRegistered);
+    EXPECT_EQ(LoadText(IDS_TIP_NOT_REGISTERED), strUnknown);
+    EXPECT_EQ(strWhole.substr(0, nClassAt), strCut) << "cut inside a double-byte character";
 }
 
 // Rows 1..6 with flags of every kind; the session below changes each of them.
@@ -277,6 +467,68 @@ TEST_F(MainDlgSave, CancelEscapeAndCloseBoxWriteNothing) {
     }
 }
 
+TEST_F(MainDlgSave, AStandardUserSavesWhatNeedsNoRegistryWriteAndIsToldOfTheRest) {
+    SetFlags(Clsid(1), 0x400);
+    SetFlags(Clsid(2), 0x3);
+    SetFlags(Clsid(3), 0);
+    WriteList(ListFileText({{"A", Clsid(1)}, {"B", Clsid(2)}, {"C", Clsid(3)}}));
+    const std::vector<std::string> flags = DescribeTestClsidFlags(kGroup, 3);
+    DenyKillBitWrites denyA(Clsid(1)), denyB(Clsid(2)), denyC(Clsid(3));
+    auto order = [&](int a, int b, int c) {
+        return std::vector<std::string>{"N0=" + std::string(1, 'A' + a - 1), "S0=" + Clsid(a),
+                                        "N1=" + std::string(1, 'A' + b - 1), "S1=" + Clsid(b),
+                                        "N2=" + std::string(1, 'A' + c - 1), "S2=" + Clsid(c)};
+    };
+
+    // Every value already holds its row's state: OK closes, as for an administrator.
+    std::string strUnchanged = "not run", strMoved = "not run";
+    INT_PTR nUnchanged = RunMain([&](HWND hMain) { strUnchanged = Commit(hMain); });
+    INT_PTR nMoved = RunMain([&](HWND hMain) {
+        RemoteListView(List(hMain)).Select(2);
+        ClickSpin(hMain, true);
+        strMoved = Commit(hMain);
+    });
+    EXPECT_EQ(IDOK, nUnchanged);
+    EXPECT_EQ("", strUnchanged);
+    EXPECT_EQ(IDOK, nMoved);
+    EXPECT_EQ("", strMoved);
+    EXPECT_EQ(order(1, 3, 2), Section("Setting"));
+
+    // Ticking B needs a write, which is refused: the message says what is saved and what is
+    // not, the dialog stays as edited, with the arrow again instead of the wait cursor, and
+    // Cancel then takes back nothing that was saved.
+    std::string strReport;
+    std::vector<ListRow> rows;
+    bool bArrow = false;
+    INT_PTR nTicked = RunMain([&](HWND hMain) {
+        RemoteListView list(List(hMain));
+        list.SetChecked(2, true);
+        list.Select(2);
+        ClickSpin(hMain, true);
+        // With this thread's input joined to the dialog's, both see one cursor.
+        const DWORD dwThis = GetCurrentThreadId();
+        const DWORD dwDialog = GetWindowThreadProcessId(hMain, NULL);
+        AttachThreadInput(dwThis, dwDialog, TRUE);
+        HCURSOR hArrow = LoadCursorA(NULL, IDC_ARROW);
+        SetCursor(hArrow);
+        strReport = Commit(hMain);
+        bArrow = GetCursor() == hArrow;
+        AttachThreadInput(dwThis, dwDialog, FALSE);
+        rows = Rows(hMain);
+        Cancel(hMain);
+    });
+    EXPECT_EQ(IDCANCEL, nTicked);
+    const std::string strDetails =
+        Format(IDS_SAVE_FILE_SAVED, m_strIni.c_str()) + Format(IDS_SAVE_REGISTRY_FAILED, 1, "B");
+    EXPECT_EQ(Format(IDS_SAVE_FAILED, strDetails.c_str()), strReport);
+    const std::vector<ListRow> expected = {
+        {"A", Clsid(1), true}, {"B", Clsid(2), true}, {"C", Clsid(3), false}};
+    EXPECT_EQ(expected, rows);
+    EXPECT_TRUE(bArrow);
+    EXPECT_EQ(order(1, 2, 3), Section("Setting"));
+    EXPECT_EQ(flags, DescribeTestClsidFlags(kGroup, 3));
+}
+
 TEST_F(MainDlgNew, ClsidListedInOtherCaseIsRefused) {
     WriteList(ListFileText({{"One", Clsid(1)}}));
     std::string strCaption, strText;
@@ -337,8 +589,8 @@ TEST_F(MainDlgNew, NewRowGoesLastUnselectedWithTheRegistrysBox) {
         hInput = OpenInput(hMain, IDC_NEW);
         ASSERT_TRUE(hInput != NULL);
         SubmitInput(hMain, hInput, "Two", Lower(Clsid(2)));
-        hInput = OpenInput(hMain, IDC_NEW);
-        ASSERT_TRUE(hInput != NULL);
+        hInput = OpenInputByKey(hMain, VK_INSERT);
+        ASSERT_TRUE(hInput != NULL) << "Insert in the list";
         SubmitInput(hMain, hInput, "Three", Clsid(3));
         rows = Rows(hMain);
         nSelected = Selected(hMain);
@@ -368,8 +620,8 @@ TEST_F(MainDlgEdit, ResultReplacesTheRowAndTheBoxShowsTheRegistryAgain) {
         strClsid = WindowText(GetDlgItem(hInput, IDC_CLSID));
         CloseInput(hMain, hInput, IDOK);
         list.Select(1);
-        hInput = OpenInput(hMain, IDC_EDIT);
-        ASSERT_TRUE(hInput != NULL);
+        hInput = OpenInputByKey(hMain, VK_F2);
+        ASSERT_TRUE(hInput != NULL) << "F2 in the list";
         SubmitInput(hMain, hInput, "Dos", Lower(Clsid(2)));
         rows = Rows(hMain);
         Cancel(hMain);
@@ -427,6 +679,7 @@ TEST_F(MainDlgEdit, WithoutSelectionNothingOpens) {
     };
     const Way ways[] = {
         {"Edit button", [](HWND hMain) { PostCommand(hMain, IDC_EDIT); }},
+        {"F2", [](HWND hMain) { PostKey(List(hMain), VK_F2); }},
         {"double click below the rows",
          [](HWND hMain) {
              RECT rect;
@@ -462,7 +715,8 @@ TEST_F(MainDlgDelete, SelectionMovesToTheRowThatFollowed) {
         rows.push_back(Rows(hMain));
         selected.push_back(list.Selected());
         bListHasFocus = FocusedWindow(hMain) == List(hMain);
-        SendCommand(hMain, IDC_DELETE); // the last row
+        PostKey(List(hMain), VK_DELETE); // the last row, with its key
+        Flush(hMain);
         rows.push_back(Rows(hMain));
         selected.push_back(list.Selected());
         list.Select(0);
