@@ -12,9 +12,11 @@ const char kControlCategory[] = "{40FC6ED4-2438-11CF-A3DB-080036F12502}";
 const char kSafeForScriptingCategory[] = "{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
 const char kSafeForInitializingCategory[] = "{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
 
+// A key that the user may not read is there all the same.
 bool HasSubkey(HKEY hParent, LPCSTR pszPath, REGSAM samView) {
     CRegKey key;
-    return key.Open(hParent, pszPath, KEY_QUERY_VALUE | samView) == ERROR_SUCCESS;
+    LONG rc = key.Open(hParent, pszPath, KEY_QUERY_VALUE | samView);
+    return rc == ERROR_SUCCESS || rc == ERROR_ACCESS_DENIED;
 }
 
 // The control behind one key name of HKEY_CLASSES_ROOT\CLSID in one view; false when the name
@@ -37,7 +39,6 @@ bool ReadInstalledControl(const CRegKey& clsidKey, const CString& strKeyName, RE
     pControl->bSafeForInitializing =
         bCategories && HasSubkey(categories, kSafeForInitializingCategory, samView);
     // A class key the user may not read still names a control: it is shown without its values.
-    pControl->reg = ComRegistration();
     CRegKey classKey;
     if (classKey.Open(clsidKey, strKeyName, KEY_QUERY_VALUE | samView) == ERROR_SUCCESS) {
         classKey.QueryString("", &pControl->reg.strClassName);
