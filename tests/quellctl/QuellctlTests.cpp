@@ -211,13 +211,15 @@ private:
             if (static_cast<unsigned char>(ch) < 0x20 || (ch == '\\' && m_pos >= m_text.size()))
                 return false;
             if (ch == '\\') {
+                static const char kEscapes[] = "\"\\/bfnrt";
+                static const char kEscaped[] = "\"\\/\b\f\n\r\t";
                 char escape = m_text[m_pos++];
-                const char* simple = strchr("\"\\/bfnrt", escape);
+                const char* simple = strchr(kEscapes, escape);
                 if (escape == 'u' && m_pos + 4 <= m_text.size()) {
                     *value += static_cast<char>(strtoul(m_text.substr(m_pos, 4).c_str(), NULL, 16));
                     m_pos += 4;
                 } else if (simple && escape) {
-                    *value += "\"\\/\b\f\n\r\t"[simple - "\"\\/bfnrt"];
+                    *value += kEscaped[simple - kEscapes];
                 } else {
                     return false;
                 }
