@@ -101,6 +101,14 @@ std::string FormatTable(const CTable& table, OutputFormat format) {
     return table.FormatText();
 }
 
+bool IsPartlyBlocked(const KillBitFlags& flags) {
+    for (int i = 0; i < RegistryViews().GetCount(); ++i) {
+        if (flags.values[i] & KILL_BIT)
+            return !flags.IsBlocked();
+    }
+    return false;
+}
+
 // "32 64": the views a control is registered in, by their bitness.
 CString ViewsCell(unsigned viewMask) {
     CString strViews;
@@ -181,21 +189,31 @@ int ScanCommand(const ScanOptions& options) {
             continue;
         shown.push_back(&control);
     }
-    // New rows keep the kill bit they have: Save writes back what is read here.
+    // New rows keep the kill bit they have: Save writes back what is read here. A row's one
+    // state cannot hold a bit set in some views only, so such a control is left to the
+    // administrator rather than unblocked where it is blocked.
     int nAdded = 0;
     bool bSaved = true;
     if (options.bAdd) {
+        std::vector<const InstalledControl*> added;
         for (const InstalledControl* pControl : shown) {
-            if (listed.count(static_cast<LPCSTR>(pControl->strClsid)) == 0) {
-                Entry entry = {NameToList(*pControl), pControl->strClsid,
-                               pControl->killBit.IsBlocked()};
-                entries.m_entries.push_back(entry);
-                ++nAdded;
+            if (listed.count(static_cast<LPCSTR>(pControl->strClsid)) != 0)
+                continue;
+            if (IsPartlyBlocked(pControl->killBit)) {
+                PrintError("not listed: %s is blocked in some registry views only; block or "
+                           "unblock it first",
+                           static_cast<LPCSTR>(pControl->strClsid));
+                continue;
             }
+            Entry entry = {NameToList(*pControl), pControl->strClsid,
+                           pControl->killBit.IsBlocked()};
+            entries.m_entries.push_back(entry);
+            added.push_back(pControl);
         }
+        nAdded = static_cast<int>(added.size());
         bSaved = nAdded == 0 || SaveEntries(entries);
         if (bSaved) {
-            for (const InstalledControl* pControl : shown)
+            for (const InstalledControl* pControl : added)
                 listed.insert(static_cast<LPCSTR>(pControl->strClsid));
         }
     }
