@@ -37,14 +37,12 @@ bool LoadEntries(CEntryArray* pEntries) {
     return false;
 }
 
-bool SaveEntries(const CEntryArray& entries) {
-    SaveResult result = EntryList::Save(entries);
+// Only the list: which controls are listed is the command's business, their kill bits are not.
+bool SaveList(const CEntryArray& entries) {
+    SaveResult result = EntryList::Save(entries, EntryList::LIST_ONLY);
     if (!result.bListFileSaved)
         PrintError("cannot save the list file %s: %s", ListFile(),
                    static_cast<LPCSTR>(AfxGetSystemMessage(result.dwListFileError)));
-    for (int nIndex : result.registryFailures)
-        PrintError("cannot write the kill bit of %s",
-                   static_cast<LPCSTR>(entries.m_entries[nIndex].strClsid));
     return result.Succeeded();
 }
 
@@ -99,14 +97,6 @@ std::string FormatTable(const CTable& table, OutputFormat format) {
         break;
     }
     return table.FormatText();
-}
-
-bool IsPartlyBlocked(const KillBitFlags& flags) {
-    for (int i = 0; i < RegistryViews().GetCount(); ++i) {
-        if (flags.values[i] & KILL_BIT)
-            return !flags.IsBlocked();
-    }
-    return false;
 }
 
 // "32 64": the views a control is registered in, by their bitness.
@@ -189,9 +179,7 @@ int ScanCommand(const ScanOptions& options) {
             continue;
         shown.push_back(&control);
     }
-    // New rows keep the kill bit they have: Save writes back what is read here. A row's one
-    // state cannot hold a bit set in some views only, so such a control is left to the
-    // administrator rather than unblocked where it is blocked.
+    // Only the list is saved: every kill bit stays as it is, for the administrator to review.
     int nAdded = 0;
     bool bSaved = true;
     if (options.bAdd) {
@@ -199,19 +187,13 @@ int ScanCommand(const ScanOptions& options) {
         for (const InstalledControl* pControl : shown) {
             if (listed.count(static_cast<LPCSTR>(pControl->strClsid)) != 0)
                 continue;
-            if (IsPartlyBlocked(pControl->killBit)) {
-                PrintError("not listed: %s is blocked in some registry views only; block or "
-                           "unblock it first",
-                           static_cast<LPCSTR>(pControl->strClsid));
-                continue;
-            }
             Entry entry = {NameToList(*pControl), pControl->strClsid,
                            pControl->killBit.IsBlocked()};
             entries.m_entries.push_back(entry);
             added.push_back(pControl);
         }
         nAdded = static_cast<int>(added.size());
-        bSaved = nAdded == 0 || SaveEntries(entries);
+        bSaved = nAdded == 0 || SaveList(entries);
         if (bSaved) {
             for (const InstalledControl* pControl : added)
                 listed.insert(static_cast<LPCSTR>(pControl->strClsid));
@@ -282,13 +264,12 @@ int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bA
             targets.push_back(entry.strClsid);
     }
     if (pszAddName && EntryList::FindClsid(entries, targets[0]) < 0) {
-        // A new row goes in as the dialog's OK would save it: the list and its flag at once.
+        // Listed first, then set below like any other: the other rows' kill bits stay untouched.
         Entry entry = {pszAddName, targets[0], bBlocked};
         entries.m_entries.push_back(entry);
-        if (!SaveEntries(entries))
+        if (!SaveList(entries))
             return EXIT_FAILED;
-        Print(std::string("added and ") + pszState + ": " + static_cast<LPCSTR>(targets[0]) + "\n");
-        return EXIT_OK;
+        Print(std::string("added: ") + static_cast<LPCSTR>(targets[0]) + "\n");
     }
 
     int nFailed = 0;
@@ -327,8 +308,7 @@ int ImportCommand(LPCSTR pszFile) {
     CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;
-    // Save writes every row's flag: the listed rows keep what they were loaded with, and new
-    // ones get what the registry holds now, so an import changes no kill bit.
+    // Only the list is saved, so an import changes no kill bit.
     std::map<std::string, int> firstLine; // CLSIDs of this file -> their first line
     int nAdded = 0;
     int nSkipped = 0;
@@ -358,7 +338,7 @@ int ImportCommand(LPCSTR pszFile) {
         entries.m_entries.push_back(entry);
         ++nAdded;
     }
-    if (!SaveEntries(entries))
+    if (!SaveList(entries))
         return EXIT_FAILED;
     Print("imported " + Count(nAdded, "entry", "entries") + " into " + ListFile() + ", skipped " +
           Count(nSkipped, "line", "lines") + "\n");

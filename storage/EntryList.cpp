@@ -61,7 +61,7 @@ bool EntryList::Load(IEntrySink& sink) {
     }
 }
 
-SaveResult EntryList::Save(const IEntrySource& source) {
+SaveResult EntryList::Save(const IEntrySource& source, SaveWhat what) {
     CWinApp* pApp = AfxGetApp();
     SaveResult result;
     // Re-read first, so that sections written by anyone else since the load survive. A file
@@ -80,7 +80,7 @@ SaveResult EntryList::Save(const IEntrySource& source) {
             result.bListFileSaved = false;
             result.dwListFileError = ERROR_INVALID_DATA;
         }
-        if (!SetBlocked(KillBitKeyPath(entry.strClsid), entry.bBlocked))
+        if (what == LIST_AND_FLAGS && !SetBlocked(KillBitKeyPath(entry.strClsid), entry.bBlocked))
             result.registryFailures.push_back(i);
     }
     if (result.bListFileSaved && !pApp->SaveProfile()) {

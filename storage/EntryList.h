@@ -66,9 +66,13 @@ void NormalizeClsid(CString& strClsid);
 // the reason in GetLastError, when the file exists but cannot be read: the list is then empty.
 bool Load(IEntrySink& sink);
 
-// Replaces the list in the list file (every other section and line is kept) and writes each
-// entry's blocked state to the registry. Every write is attempted; the result tells which
-// failed. A list file that fails to save keeps its old contents.
-SaveResult Save(const IEntrySource& source);
+enum SaveWhat { LIST_AND_FLAGS, LIST_ONLY };
+
+// Replaces the list in the list file (every other section and line is kept) and, unless
+// LIST_ONLY, writes each entry's blocked state to the registry. Every write is attempted; the
+// result tells which failed. A list file that fails to save keeps its old contents. LIST_ONLY
+// serves commands that list controls without deciding their kill bits: an entry's one blocked
+// flag cannot hold a bit set in one registry view only.
+SaveResult Save(const IEntrySource& source, SaveWhat what = LIST_AND_FLAGS);
 
 } // namespace EntryList
