@@ -22,14 +22,15 @@ dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 unzip -q "$zip" -d "$dir"
 for exe in Quellbox.exe quellctl.exe; do
-  if ! "$nm" "$dir/$top/$exe" 2>&1 | grep -q 'no symbols'; then
+  if [ -n "$("$nm" "$dir/$top/$exe" 2>/dev/null)" ]; then
     echo "$exe in the package still has its symbols" >&2
     exit 1
   fi
 done
 
 wine "$dir/$top/quellctl.exe" /? >/dev/null
-wine "$dir/$top/Quellbox.exe" &
+# Started as the loader itself, so that its process id is the program's.
+"$QUELLBOX_WINE" "$dir/$top/Quellbox.exe" >/dev/null 2>&1 &
 app=$!
 if ! quellbox_wait_window $app 'Quellbox '; then
   echo "Quellbox.exe from the package showed no window" >&2

@@ -98,7 +98,8 @@ quellbox_wait_window() {
 # and ends the program. Without the window it takes no picture and fails.
 quellbox_screenshot() {
   local exe=$1 title=$2 png=$3
-  wine "$exe" &
+  # Started as the loader itself, so that its process id is the program's.
+  "$QUELLBOX_WINE" "$exe" &
   local app=$!
   if ! quellbox_wait_window $app "$title"; then
     echo "$exe showed no window with the title $title: no screenshot taken" >&2
