@@ -11,7 +11,7 @@ exe=${QUELLBOX_RUN_EXE:-$QUELLBOX_BUILD/bin/Quellbox.exe}
 
 if [ -n "${DISPLAY:-}" ]; then
   quellbox_session
-  exec wine "$exe"
+  exec "$QUELLBOX_WINE" "$exe"
 fi
 
 shot=${QUELLBOX_SCREENSHOT:-$QUELLBOX_ROOT/build/screenshot.png}
