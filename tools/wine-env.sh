@@ -102,7 +102,7 @@ quellbox_screenshot() {
   "$QUELLBOX_WINE" "$exe" &
   local app=$!
   if ! quellbox_wait_window $app "$title"; then
-    echo "$exe showed no window with the title $title: no screenshot taken" >&2
+    echo "$exe showed no window titled \"$title...\": no screenshot taken" >&2
     kill $app 2>/dev/null || true
     return 1
   fi
