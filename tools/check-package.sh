@@ -28,6 +28,10 @@ for exe in Quellbox.exe quellctl.exe; do
   fi
 done
 
+if [ "$QUELLBOX_ARCH" = x86_64 ] && [ "${top%-win32}" != "$top" ]; then
+  echo "$zip: $(echo $files | tr '\n' ' '); not started: this machine cannot run 32-bit code"
+  exit 0
+fi
 wine "$dir/$top/quellctl.exe" /? >/dev/null
 # Started as the loader itself, so that its process id is the program's.
 "$QUELLBOX_WINE" "$dir/$top/Quellbox.exe" >/dev/null 2>&1 &
