@@ -1,5 +1,9 @@
 #include "framework/File.h"
 
+#include <stdlib.h>
+#include <wchar.h>
+
+#include <vector>
 
 namespace {
 
@@ -12,27 +16,36 @@ DWORD ChunkAt(size_t done, size_t total) {
     return static_cast<DWORD>(total - done < kChunk ? total - done : kChunk);
 }
 
-// The path in the form the wide file functions take at any length: full, behind "\\?\". The
-// ANSI functions stop at MAX_PATH, and a list file beside a deeply placed program is further in.
-std::wstring LongPath(LPCSTR pszPath) {
+// The path in the form the wide file functions take at any length, full and behind "\\?\",
+// with a suffix, NUL-terminated: the ANSI functions stop at MAX_PATH, and a list file beside a
+// deeply placed program is further in. (std::wstring would bring a large part of the C++ run-time
+// library into the program for these few lines.)
+std::vector<wchar_t> LongPath(LPCSTR pszPath, const wchar_t* pszSuffix) {
     int n = ::MultiByteToWideChar(CP_ACP, 0, pszPath, -1, NULL, 0);
-    std::wstring path(n > 0 ? n : 1, L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, pszPath, -1, &path[0], n);
-    DWORD size = ::GetFullPathNameW(path.c_str(), 0, NULL, NULL);
-    std::wstring full(size + 1, L'\0');
-    full.resize(::GetFullPathNameW(path.c_str(), size + 1, &full[0], NULL));
-    if (full.empty() || full.compare(0, 4, L"\\\\?\\") == 0)
-        return full;
-    if (full.compare(0, 2, L"\\\\") == 0)
-        return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
+    std::vector<wchar_t> path(n > 0 ? n : 1);
+    ::MultiByteToWideChar(CP_ACP, 0, pszPath, -1, path.data(), n);
+    DWORD size = ::GetFullPathNameW(path.data(), 0, NULL, NULL);
+    std::vector<wchar_t> full(size + 1);
+    DWORD length = ::GetFullPathNameW(path.data(), size + 1, full.data(), NULL);
+    const wchar_t* pszPrefix = L"\\\\?\\";
+    DWORD skip = 0;
+    if (length == 0 || wcsncmp(full.data(), L"\\\\?\\", 4) == 0) {
+        pszPrefix = L"";
+    } else if (wcsncmp(full.data(), L"\\\\", 2) == 0) {
+        pszPrefix = L"\\\\?\\UNC\\";
+        skip = 2;
+    }
+    std::vector<wchar_t> result(pszPrefix, pszPrefix + wcslen(pszPrefix));
+    result.insert(result.end(), full.data() + skip, full.data() + length);
+    result.insert(result.end(), pszSuffix, pszSuffix + wcslen(pszSuffix) + 1);
+    return result;
 }
 
 } // namespace
 
 bool AfxReadFile(LPCSTR pszPath, std::string* pBytes) {
     pBytes->clear();
-    HANDLE h = CreateFileW(LongPath(pszPath).c_str(), GENERIC_READ,
+    HANDLE h = CreateFileW(LongPath(pszPath, L"").data(), GENERIC_READ,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE)
@@ -71,9 +84,12 @@ bool AfxReplaceFile(LPCSTR pszPath, const std::string& bytes) {
     }
     // Named from the file's own path, so the temporary file can be made wherever the file can,
     // however long its path.
-    const std::wstring path = LongPath(pszPath);
-    const std::wstring temp = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+    wchar_t suffix[32] = L".";
+    _ultow(GetCurrentProcessId(), suffix + 1, 10);
+    wcscat(suffix, L".tmp");
+    const std::vector<wchar_t> path = LongPath(pszPath, L"");
+    const std::vector<wchar_t> temp = LongPath(pszPath, suffix);
+    HANDLE h = CreateFileW(temp.data(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE)
         return false;
@@ -86,12 +102,11 @@ bool AfxReplaceFile(LPCSTR pszPath, const std::string& bytes) {
     }
     ok = ok && FlushFileBuffers(h) != FALSE;
     ok = CloseHandle(h) != FALSE && ok;
-    ok = ok &&
-         MoveFileExW(temp.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    ok = ok && MoveFileExW(temp.data(), path.data(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
     if (!ok) {
         DWORD error = GetLastError();
-        DeleteFileW(temp.c_str());
+        DeleteFileW(temp.data());
         SetLastError(error);
     }
     return ok;

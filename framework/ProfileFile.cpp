@@ -53,20 +53,20 @@ template <class Char> const Char* NextLine(const Char* p, const Char* end) {
     return p;
 }
 
-std::string ToAnsi(const std::wstring& text) {
-    int n = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), NULL, 0,
-                                  NULL, NULL);
+// UTF-16 text is kept as its bytes: std::wstring would bring a large part of the C++ run-time
+// library into the program for these few lines.
+std::string ToAnsi(const wchar_t* p, const wchar_t* end) {
+    int n = ::WideCharToMultiByte(CP_ACP, 0, p, static_cast<int>(end - p), NULL, 0, NULL, NULL);
     std::string ansi(n, '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &ansi[0], n, NULL,
-                          NULL);
+    ::WideCharToMultiByte(CP_ACP, 0, p, static_cast<int>(end - p), &ansi[0], n, NULL, NULL);
     return ansi;
 }
 
-std::wstring ToUnicode(const std::string& text) {
+std::string ToUtf16(const std::string& text) {
     int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), NULL, 0);
-    std::wstring unicode(n, L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &unicode[0], n);
-    return unicode;
+    std::vector<wchar_t> unicode(n + 1);
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), unicode.data(), n);
+    return std::string(reinterpret_cast<const char*>(unicode.data()), n * sizeof(wchar_t));
 }
 
 // The name of a "[name]" line.
@@ -197,20 +197,19 @@ void CProfileFile::Parse(const char* pData, size_t nSize) {
     if (!m_bUnicode) {
         for (const char* next; p < end; p = next) {
             next = NextLine(p, end);
-            AddLine(Line{std::string(p, next), std::wstring()});
+            AddLine(Line{std::string(p, next), std::string()});
         }
         return;
     }
-    std::wstring text((end - p) / 2, L'\0');
-    if (!text.empty())
-        memcpy(&text[0], p, text.size() * 2);
-    m_suffix.assign(p + text.size() * 2, end); // an odd last byte, kept as it was
+    std::vector<wchar_t> text((end - p) / 2 + 1);
+    memcpy(text.data(), p, (text.size() - 1) * 2);
+    m_suffix.assign(p + (text.size() - 1) * 2, end); // an odd last byte, kept as it was
     const wchar_t* w = text.data();
-    const wchar_t* wend = w + text.size();
+    const wchar_t* wend = w + text.size() - 1;
     for (const wchar_t* next; w < wend; w = next) {
         next = NextLine(w, wend);
-        std::wstring unicode(w, next);
-        AddLine(Line{ToAnsi(unicode), unicode});
+        AddLine(Line{ToAnsi(w, next),
+                     std::string(reinterpret_cast<const char*>(w), (next - w) * sizeof(wchar_t))});
     }
 }
 
@@ -243,22 +242,18 @@ std::string CProfileFile::Serialize() const {
             total += line.text.size();
     }
     std::string out;
-    std::wstring unicode;
-    if (m_bUnicode)
-        unicode.reserve(total + 2);
-    else
-        out.reserve(total + 2);
+    out.reserve((m_bUnicode ? 2 * total : total) + 4);
     out += m_prefix;
     // Only the file's last line may lack its line end; once edits put anything after it, it
     // needs one.
     bool open = false;
-    auto put = [this, &out, &unicode, &open](const Line& line) {
+    auto put = [this, &out, &open](const Line& line) {
         if (!m_bUnicode) {
             out += open ? "\r\n" : "";
             out += line.text;
         } else {
-            unicode += open ? L"\r\n" : L"";
-            unicode += line.unicode.empty() ? ToUnicode(line.text) : line.unicode;
+            out += open ? std::string("\r\0\n\0", 4) : std::string();
+            out += line.utf16.empty() ? ToUtf16(line.text) : line.utf16;
         }
         open = !HasLineEnd(line.text);
     };
@@ -270,12 +265,6 @@ std::string CProfileFile::Serialize() const {
         put(section.header);
         for (const Line& line : section.lines)
             put(line);
-    }
-    if (m_bUnicode) {
-        size_t at = out.size();
-        out.resize(at + unicode.size() * 2);
-        if (!unicode.empty())
-            memcpy(&out[at], unicode.data(), unicode.size() * 2);
     }
     return out + m_suffix;
 }
@@ -339,7 +328,7 @@ bool CProfileFile::WriteString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue
         m_sections.push_back(std::move(added));
         section = &m_sections.back();
     }
-    Line line = {KeyLineOf(pszKey, pszValue), std::wstring()};
+    Line line = {KeyLineOf(pszKey, pszValue), std::string()};
     KeyIndex::iterator it = section->keys.find(key);
     if (it != section->keys.end()) {
         section->lines[it->second] = std::move(line);
@@ -347,7 +336,8 @@ bool CProfileFile::WriteString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue
         Line& last = section->lines.empty() ? section->header : section->lines.back();
         if (!HasLineEnd(last.text)) {
             last.text += "\r\n";
-            last.unicode += last.unicode.empty() ? L"" : L"\r\n";
+            if (!last.utf16.empty())
+                last.utf16.append("\r\0\n\0", 4);
         }
         section->lines.push_back(std::move(line));
         section->keys.emplace(std::move(key), section->lines.size() - 1);

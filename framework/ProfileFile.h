@@ -35,8 +35,8 @@ public:
 
 private:
     struct Line {
-        std::string text;     // in the ANSI code page, with its line end
-        std::wstring unicode; // a UTF-16 file's line as it was read, until it is changed
+        std::string text;  // in the ANSI code page, with its line end
+        std::string utf16; // a UTF-16 file's line, its bytes as read, until it is changed
     };
     struct Section {
         Line header;      // the "[name]" line
