@@ -46,6 +46,8 @@ bool SaveList(const CEntryArray& entries) {
     return result.Succeeded();
 }
 
+const char kPartlyBlocked[] = "is blocked in some registry views only; block or unblock it first";
+
 // The dialog's limit for a name.
 const int kMaxNameBytes = 50;
 // Longer names and server paths are bad data: shown cut, so that one cannot widen every line.
@@ -179,7 +181,9 @@ int ScanCommand(const ScanOptions& options) {
             continue;
         shown.push_back(&control);
     }
-    // Only the list is saved: every kill bit stays as it is, for the administrator to review.
+    // Only the list is saved: every kill bit stays as it is, for the administrator to review. A
+    // control blocked in some views only is left out: its row would unblock it at the dialog's
+    // next OK.
     int nAdded = 0;
     bool bSaved = true;
     if (options.bAdd) {
@@ -187,6 +191,11 @@ int ScanCommand(const ScanOptions& options) {
         for (const InstalledControl* pControl : shown) {
             if (listed.count(static_cast<LPCSTR>(pControl->strClsid)) != 0)
                 continue;
+            if (pControl->killBit.IsPartlyBlocked()) {
+                PrintError("not listed: %s %s", static_cast<LPCSTR>(pControl->strClsid),
+                           kPartlyBlocked);
+                continue;
+            }
             Entry entry = {NameToList(*pControl), pControl->strClsid,
                            pControl->killBit.IsBlocked()};
             entries.m_entries.push_back(entry);
@@ -309,12 +318,16 @@ int ImportCommand(LPCSTR pszFile) {
     if (!LoadEntries(&entries))
         return EXIT_FAILED;
     // Only the list is saved, so an import changes no kill bit.
+    std::set<std::string> listed;
+    for (const Entry& entry : entries.m_entries)
+        listed.insert(static_cast<LPCSTR>(entry.strClsid));
     std::map<std::string, int> firstLine; // CLSIDs of this file -> their first line
     int nAdded = 0;
     int nSkipped = 0;
     for (const ImportLine& line : ParseImportFile(bytes)) {
         CString strClsid;
         std::string reason;
+        KillBitFlags killBit = {};
         auto seen = firstLine.end();
         if (!ParseClsid(line.strClsid, &strClsid)) {
             reason = "not a CLSID";
@@ -324,8 +337,11 @@ int ImportCommand(LPCSTR pszFile) {
             reason = "duplicate of line " + std::to_string(seen->second);
         } else {
             firstLine[static_cast<LPCSTR>(strClsid)] = line.nLine;
-            if (EntryList::FindClsid(entries, strClsid) >= 0)
+            killBit = ReadKillBitFlags(strClsid);
+            if (listed.count(static_cast<LPCSTR>(strClsid)) != 0)
                 reason = "duplicate: already listed";
+            else if (killBit.IsPartlyBlocked())
+                reason = kPartlyBlocked;
         }
         if (!reason.empty()) {
             PrintError("%s(%d): skipped \"%s\": %s", pszFile, line.nLine,
@@ -334,11 +350,11 @@ int ImportCommand(LPCSTR pszFile) {
             continue;
         }
         Entry entry = {line.strName.IsEmpty() ? strClsid : line.strName, strClsid,
-                       IsBlocked(KillBitKeyPath(strClsid))};
+                       killBit.IsBlocked()};
         entries.m_entries.push_back(entry);
         ++nAdded;
     }
-    if (!SaveList(entries))
+    if (nAdded > 0 && !SaveList(entries))
         return EXIT_FAILED;
     Print("imported " + Count(nAdded, "entry", "entries") + " into " + ListFile() + ", skipped " +
           Count(nSkipped, "line", "lines") + "\n");

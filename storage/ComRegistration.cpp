@@ -117,6 +117,14 @@ bool KillBitFlags::IsBlocked() const {
     return true;
 }
 
+bool KillBitFlags::IsPartlyBlocked() const {
+    for (int i = 0; i < RegistryViews().GetCount(); ++i) {
+        if (values[i] & KILL_BIT)
+            return !IsBlocked();
+    }
+    return false;
+}
+
 KillBitFlags ReadKillBitFlags(LPCSTR pszClsid) {
     KillBitFlags flags = {{RAW_MISSING, RAW_MISSING}, {0, 0}};
     CString strKeyPath = KillBitKeyPath(pszClsid);

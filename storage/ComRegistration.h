@@ -31,6 +31,9 @@ struct KillBitFlags {
 
     // The kill bit in every view, as IsBlocked tells it.
     bool IsBlocked() const;
+    // The kill bit in some views but not in all: a list row, with its one check box, would
+    // unblock such a control at the dialog's next OK.
+    bool IsPartlyBlocked() const;
 };
 KillBitFlags ReadKillBitFlags(LPCSTR pszClsid);
 

@@ -22,10 +22,16 @@ bool SetBlockedInView(LPCSTR pszKeyPath, bool bBlocked, REGSAM samView) {
     if (rc == ERROR_SUCCESS)
         return HoldsWanted(key, bBlocked, &dwFlags) ||
                key.SetDword(KILL_BIT_VALUE_NAME, WantedFlags(dwFlags, bBlocked));
-    // Without write access a value that needs no change is still a success.
-    return rc == ERROR_ACCESS_DENIED &&
-           key.Open(HKEY_LOCAL_MACHINE, pszKeyPath, KEY_QUERY_VALUE | samView) == ERROR_SUCCESS &&
-           HoldsWanted(key, bBlocked, &dwFlags);
+    // Without write access a value that needs no change is still a success; for a control that
+    // is to stay unblocked, a missing key or value is as good as a cleared bit.
+    if (rc != ERROR_ACCESS_DENIED)
+        return false;
+    rc = key.Open(HKEY_LOCAL_MACHINE, pszKeyPath, KEY_QUERY_VALUE | samView);
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return !bBlocked;
+    return rc == ERROR_SUCCESS &&
+           (HoldsWanted(key, bBlocked, &dwFlags) ||
+            (!bBlocked && key.QueryDword(KILL_BIT_VALUE_NAME, &dwFlags) == RAW_MISSING));
 }
 
 } // namespace

@@ -15,5 +15,6 @@ CString KillBitKeyPath(LPCSTR pszClsid);
 bool IsBlocked(LPCSTR pszKeyPath);
 // Sets or clears the kill bit alone in every view and keeps the other flags; a missing value
 // counts as 0. True when every view now holds the wanted state. A value that already holds it
-// needs no write access, so a standard user's save of an unchanged list succeeds.
+// needs no write access, nor does a missing one that is to stay clear, so a standard user's save
+// of an unchanged list succeeds.
 bool SetBlocked(LPCSTR pszKeyPath, bool bBlocked);

@@ -70,8 +70,9 @@ bool CRegKey::SetDword(LPCSTR pszValueName, DWORD dwValue) {
 }
 
 bool CRegKey::EnumKey(DWORD dwIndex, CString* pstrName) const {
-    // A key name has at most 255 characters.
-    char name[256];
+    // A key name has at most 255 UTF-16 characters, which the ANSI code page may spell with up to
+    // twice as many bytes: a smaller buffer would end the enumeration at a long name.
+    char name[2 * 255 + 1];
     DWORD cchName = sizeof(name);
     if (::RegEnumKeyExA(m_hKey, dwIndex, name, &cchName, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
         return false;

@@ -22,8 +22,8 @@ dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 unzip -q "$zip" -d "$dir"
 for exe in Quellbox.exe quellctl.exe; do
-  if [ -n "$("$nm" "$dir/$top/$exe" 2>/dev/null)" ]; then
-    echo "$exe in the package still has its symbols" >&2
+  if ! symbols=$("$nm" "$dir/$top/$exe" 2>&1) || [ "${symbols#*no symbols}" = "$symbols" ]; then
+    printf '%s in the package is not stripped (%s):\n%s\n' "$exe" "$nm" "$symbols" | head -5 >&2
     exit 1
   fi
 done

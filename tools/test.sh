@@ -15,7 +15,7 @@ cmake --build --preset mingw --target package
 if [ "$QUELLBOX_PRESET" != mingw ]; then
   # This machine cannot run 32-bit code: the shipped package is checked as far as that goes,
   # and the tests run in the x86-64 build of the same sources.
-  bash tools/check-package.sh "build/$(cd build && ls Quellbox-*-win32.zip)" i686-w64-mingw32-nm
+  bash tools/check-package.sh "$(ls -t build/Quellbox-*-win32.zip | head -n 1)" i686-w64-mingw32-nm
   cmake --preset "$QUELLBOX_PRESET" >/dev/null
   cmake --build --preset "$QUELLBOX_PRESET"
   cmake --build --preset "$QUELLBOX_PRESET" --target package

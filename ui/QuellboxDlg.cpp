@@ -294,8 +294,11 @@ void CQuellboxDlg::OnGetInfoTipList(NMHDR* pNMHDR, LRESULT* pResult) {
     NMLVGETINFOTIPA* pTip = reinterpret_cast<NMLVGETINFOTIPA*>(pNMHDR);
     if (pTip->iItem < 0 || pTip->iItem >= m_list.GetItemCount())
         return;
-    CopyWholeCharacters(DescribeRegistration(m_list.GetItemText(pTip->iItem, 1)), pTip->pszText,
-                        pTip->cchTextMax);
+    CString text = DescribeRegistration(m_list.GetItemText(pTip->iItem, 1));
+    // A name the column cuts off is readable in the tip: the list hands it over to add to.
+    if ((pTip->dwFlags & LVGIT_UNFOLDED) == 0)
+        text = m_list.GetItemText(pTip->iItem, 0) + "\r\n" + text;
+    CopyWholeCharacters(text, pTip->pszText, pTip->cchTextMax);
 }
 
 void CQuellboxDlg::OnDelete() {

@@ -81,15 +81,25 @@ TEST_F(KillBit, SettingAndClearingChangeOnlyTheKillBit) {
 TEST_F(KillBit, WithoutWriteAccessOnlyAValueThatMustChangeFails) {
     SetFlags(kClsids[0], 0x401);
     SetFlags(kClsids[1], 0x0);
+    // A key without the value: not blocked, as far as anyone reads it.
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        HKEY hKey;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, CompatKey(kClsids[2]).c_str(),
+                                                 0, NULL, 0, KEY_WRITE | view, NULL, &hKey, NULL));
+        RegCloseKey(hKey);
+    }
     {
-        DenyKillBitWrites deny0(kClsids[0]), deny1(kClsids[1]);
+        DenyKillBitWrites deny0(kClsids[0]), deny1(kClsids[1]), deny2(kClsids[2]);
         EXPECT_TRUE(SetBlocked(Path(kClsids[0]), true));
         EXPECT_TRUE(SetBlocked(Path(kClsids[1]), false));
+        EXPECT_TRUE(SetBlocked(Path(kClsids[2]), false));
         EXPECT_FALSE(SetBlocked(Path(kClsids[0]), false));
         EXPECT_FALSE(SetBlocked(Path(kClsids[1]), true));
+        EXPECT_FALSE(SetBlocked(Path(kClsids[2]), true));
     }
     EXPECT_EQ("0x00000401", DescribeFlags(kClsids[0]));
     EXPECT_EQ("0x00000000", DescribeFlags(kClsids[1]));
+    EXPECT_EQ("no value", DescribeFlags(kClsids[2]));
 }
 
 TEST_F(KillBit, ClearingAMissingKeyCreatesItWithAnExplicitZero) {

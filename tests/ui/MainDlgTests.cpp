@@ -142,15 +142,15 @@ HWND HiddenMainDialog(HWND hBox) {
 }
 
 // What the list asks its parent for when the pointer rests on a row, as the list sends it,
-// with a buffer of cchMax bytes and a guard byte after it.
-std::string InfoTip(HWND hMain, int nItem, int cchMax = 1024) {
+// with a buffer of cchMax bytes and a guard byte after it. dwFlags 0: the row's name is cut off.
+std::string InfoTip(HWND hMain, int nItem, int cchMax = 1024, DWORD dwFlags = LVGIT_UNFOLDED) {
     std::vector<char> buffer(cchMax + 2, '\0');
     buffer[cchMax] = '\x7F';
     NMLVGETINFOTIPA tip = {};
     tip.hdr.hwndFrom = List(hMain);
     tip.hdr.idFrom = IDC_LIST;
     tip.hdr.code = LVN_GETINFOTIPA;
-    tip.dwFlags = LVGIT_UNFOLDED;
+    tip.dwFlags = dwFlags;
     tip.pszText = &buffer[0];
     tip.cchTextMax = cchMax;
     tip.iItem = nItem;
@@ -375,7 +375,7 @@ TEST_F(MainDlgLoad, InfoTipSaysWhatThisMachineKnowsOfTheRowsClsid) {
     const std::string strServer = "C:\\Windows\\system32\\quellbox-test.ocx";
     RegisteredClass registered(Clsid(11), strClass, strServer);
     WriteList(ListFileText({{"Registered", Clsid(11)}, {"Unknown", Clsid(12)}}));
-    std::string strRegistered, strUnknown, strCut;
+    std::string strRegistered, strUnknown, strCut, strFolded;
     const std::string strWhole = Format(IDS_TIP_REGISTERED, strClass.c_str(), strServer.c_str());
     // Room for everything up to the class name and the first byte of its first character.
     const int nClassAt = static_cast<int>(strWhole.find(strClass));
@@ -383,11 +383,13 @@ TEST_F(MainDlgLoad, InfoTipSaysWhatThisMachineKnowsOfTheRowsClsid) {
         strRegistered = InfoTip(hMain, 0);
         strUnknown = InfoTip(hMain, 1);
         strCut = InfoTip(hMain, 0, nClassAt + 2);
+        strFolded = InfoTip(hMain, 1, 1024, 0);
         Cancel(hMain);
     });
     EXPECT_EQ(strWhole, strRegistered);
     EXPECT_EQ(LoadText(IDS_TIP_NOT_REGISTERED), strUnknown);
     EXPECT_EQ(strWhole.substr(0, nClassAt), strCut) << "cut inside a double-byte character";
+    EXPECT_EQ("Unknown\r\n" + LoadText(IDS_TIP_NOT_REGISTERED), strFolded);
 }
 
 // Rows 1..6 with flags of every kind; the session below changes each of them.
