@@ -87,10 +87,13 @@ CString CString::Mid(int nFirst, int nCount) const {
 }
 
 int CString::ReverseFind(char ch) const {
-    const unsigned char* begin = reinterpret_cast<const unsigned char*>(m_buf.c_str());
-    // _mbsrchr would find the terminator itself.
-    const unsigned char* found = ch ? _mbsrchr(begin, static_cast<unsigned char>(ch)) : NULL;
-    return found ? static_cast<int>(found - begin) : -1;
+    const char* begin = m_buf.data();
+    const char* end = begin + GetLength();
+    int found = -1;
+    // ch is a character of its own wherever it is found, so the byte after it starts the next.
+    for (const char* p = AfxFindChar(begin, end, ch); p < end; p = AfxFindChar(p + 1, end, ch))
+        found = static_cast<int>(p - begin);
+    return found;
 }
 
 void CString::MakeUpper() { AfxMakeUpperAscii(&m_buf[0], &m_buf[0] + GetLength()); }

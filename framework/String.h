@@ -32,7 +32,7 @@ public:
     CString Mid(int nFirst) const;
     CString Mid(int nFirst, int nCount) const;
 
-    // Byte offset of the last character equal to ch (_mbsrchr), or -1.
+    // Byte offset of the last character equal to ch, or -1.
     int ReverseFind(char ch) const;
     // Upper-cases the single-byte letters a to z; double-byte characters are kept whole.
     void MakeUpper();
