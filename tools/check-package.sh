@@ -22,7 +22,7 @@ dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 unzip -q "$zip" -d "$dir"
 for exe in Quellbox.exe quellctl.exe; do
-  if ! symbols=$("$nm" "$dir/$top/$exe" 2>&1) || [ "${symbols#*no symbols}" = "$symbols" ]; then
+  if ! symbols=$(LC_ALL=C "$nm" "$dir/$top/$exe" 2>&1) || [ "${symbols#*no symbols}" = "$symbols" ]; then
     printf '%s in the package is not stripped (%s):\n%s\n' "$exe" "$nm" "$symbols" | head -5 >&2
     exit 1
   fi
