@@ -37,6 +37,14 @@ bool LoadEntries(CEntryArray* pEntries) {
     return false;
 }
 
+// For looking CLSIDs up among many entries, one look-up each.
+std::set<std::string> ListedClsids(const CEntryArray& entries) {
+    std::set<std::string> listed;
+    for (const Entry& entry : entries.m_entries)
+        listed.insert(static_cast<LPCSTR>(entry.strClsid));
+    return listed;
+}
+
 // Only the list: which controls are listed is the command's business, their kill bits are not.
 bool SaveList(const CEntryArray& entries) {
     SaveResult result = EntryList::Save(entries, EntryList::LIST_ONLY);
@@ -168,9 +176,7 @@ int ScanCommand(const ScanOptions& options) {
     CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;
-    std::set<std::string> listed;
-    for (const Entry& entry : entries.m_entries)
-        listed.insert(static_cast<LPCSTR>(entry.strClsid));
+    std::set<std::string> listed = ListedClsids(entries);
 
     std::vector<InstalledControl> controls = ScanInstalledControls();
     std::vector<const InstalledControl*> shown;
@@ -318,9 +324,7 @@ int ImportCommand(LPCSTR pszFile) {
     if (!LoadEntries(&entries))
         return EXIT_FAILED;
     // Only the list is saved, so an import changes no kill bit.
-    std::set<std::string> listed;
-    for (const Entry& entry : entries.m_entries)
-        listed.insert(static_cast<LPCSTR>(entry.strClsid));
+    std::set<std::string> listed = ListedClsids(entries);
     std::map<std::string, int> firstLine; // CLSIDs of this file -> their first line
     int nAdded = 0;
     int nSkipped = 0;
