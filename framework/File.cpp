@@ -1,5 +1,7 @@
 #include "framework/File.h"
 
+#include "framework/String.h"
+
 #include <stdlib.h>
 #include <wchar.h>
 
@@ -17,13 +19,11 @@ DWORD ChunkAt(size_t done, size_t total) {
 }
 
 // The path in the form the wide file functions take at any length, full and behind "\\?\",
-// with a suffix, NUL-terminated: the ANSI functions stop at MAX_PATH, and a list file beside a
-// deeply placed program is further in. (std::wstring would bring a large part of the C++ run-time
-// library into the program for these few lines.)
-std::vector<wchar_t> LongPath(LPCSTR pszPath, const wchar_t* pszSuffix) {
-    int n = ::MultiByteToWideChar(CP_ACP, 0, pszPath, -1, NULL, 0);
-    std::vector<wchar_t> path(n > 0 ? n : 1);
-    ::MultiByteToWideChar(CP_ACP, 0, pszPath, -1, path.data(), n);
+// NUL-terminated: the ANSI functions stop at MAX_PATH, and a list file beside a deeply placed
+// program is further in.
+std::vector<wchar_t> LongPath(LPCSTR pszPath) {
+    std::vector<wchar_t> path = AfxWiden(pszPath, static_cast<int>(strlen(pszPath)));
+    path.push_back(L'\0');
     DWORD size = ::GetFullPathNameW(path.data(), 0, NULL, NULL);
     std::vector<wchar_t> full(size + 1);
     DWORD length = ::GetFullPathNameW(path.data(), size + 1, full.data(), NULL);
@@ -37,7 +37,7 @@ std::vector<wchar_t> LongPath(LPCSTR pszPath, const wchar_t* pszSuffix) {
     }
     std::vector<wchar_t> result(pszPrefix, pszPrefix + wcslen(pszPrefix));
     result.insert(result.end(), full.data() + skip, full.data() + length);
-    result.insert(result.end(), pszSuffix, pszSuffix + wcslen(pszSuffix) + 1);
+    result.push_back(L'\0');
     return result;
 }
 
@@ -45,7 +45,7 @@ std::vector<wchar_t> LongPath(LPCSTR pszPath, const wchar_t* pszSuffix) {
 
 bool AfxReadFile(LPCSTR pszPath, std::string* pBytes) {
     pBytes->clear();
-    HANDLE h = CreateFileW(LongPath(pszPath, L"").data(), GENERIC_READ,
+    HANDLE h = CreateFileW(LongPath(pszPath).data(), GENERIC_READ,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE)
@@ -87,8 +87,9 @@ bool AfxReplaceFile(LPCSTR pszPath, const std::string& bytes) {
     wchar_t suffix[32] = L".";
     _ultow(GetCurrentProcessId(), suffix + 1, 10);
     wcscat(suffix, L".tmp");
-    const std::vector<wchar_t> path = LongPath(pszPath, L"");
-    const std::vector<wchar_t> temp = LongPath(pszPath, suffix);
+    const std::vector<wchar_t> path = LongPath(pszPath);
+    std::vector<wchar_t> temp(path.begin(), path.end() - 1);
+    temp.insert(temp.end(), suffix, suffix + wcslen(suffix) + 1);
     HANDLE h = CreateFileW(temp.data(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE)

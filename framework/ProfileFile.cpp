@@ -53,22 +53,6 @@ template <class Char> const Char* NextLine(const Char* p, const Char* end) {
     return p;
 }
 
-// UTF-16 text is kept as its bytes: std::wstring would bring a large part of the C++ run-time
-// library into the program for these few lines.
-std::string ToAnsi(const wchar_t* p, const wchar_t* end) {
-    int n = ::WideCharToMultiByte(CP_ACP, 0, p, static_cast<int>(end - p), NULL, 0, NULL, NULL);
-    std::string ansi(n, '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, p, static_cast<int>(end - p), &ansi[0], n, NULL, NULL);
-    return ansi;
-}
-
-std::string ToUtf16(const std::string& text) {
-    int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), NULL, 0);
-    std::vector<wchar_t> unicode(n + 1);
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), unicode.data(), n);
-    return std::string(reinterpret_cast<const char*>(unicode.data()), n * sizeof(wchar_t));
-}
-
 // The name of a "[name]" line.
 bool ParseHeader(const std::string& line, const char*& name, const char*& nameEnd) {
     const char* p = line.data();
@@ -208,7 +192,7 @@ void CProfileFile::Parse(const char* pData, size_t nSize) {
     const wchar_t* wend = w + text.size() - 1;
     for (const wchar_t* next; w < wend; w = next) {
         next = NextLine(w, wend);
-        AddLine(Line{ToAnsi(w, next),
+        AddLine(Line{AfxNarrow(w, static_cast<int>(next - w)),
                      std::string(reinterpret_cast<const char*>(w), (next - w) * sizeof(wchar_t))});
     }
 }
@@ -253,7 +237,7 @@ std::string CProfileFile::Serialize() const {
             out += line.text;
         } else {
             out += open ? std::string("\r\0\n\0", 4) : std::string();
-            out += line.utf16.empty() ? ToUtf16(line.text) : line.utf16;
+            out += line.utf16.empty() ? AfxUtf16Bytes(line.text) : line.utf16;
         }
         open = !HasLineEnd(line.text);
     };

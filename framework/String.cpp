@@ -41,6 +41,34 @@ void AfxTrim(const char*& begin, const char*& end, bool (*isBlank)(char)) {
         --end;
 }
 
+int AfxWholeCharsIn(const char* p, const char* end, int nMaxBytes) {
+    const char* q = p;
+    while (q < end && q + AfxCharLength(q, end) - p <= nMaxBytes)
+        q += AfxCharLength(q, end);
+    return static_cast<int>(q - p);
+}
+
+std::vector<wchar_t> AfxWiden(const char* p, int nLength, UINT nCodePage) {
+    int n = nLength > 0 ? ::MultiByteToWideChar(nCodePage, 0, p, nLength, NULL, 0) : 0;
+    std::vector<wchar_t> wide(n);
+    if (n > 0)
+        ::MultiByteToWideChar(nCodePage, 0, p, nLength, wide.data(), n);
+    return wide;
+}
+
+std::string AfxNarrow(const wchar_t* p, int nLength, UINT nCodePage) {
+    int n = nLength > 0 ? ::WideCharToMultiByte(nCodePage, 0, p, nLength, NULL, 0, NULL, NULL) : 0;
+    std::string narrow(n, '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(nCodePage, 0, p, nLength, &narrow[0], n, NULL, NULL);
+    return narrow;
+}
+
+std::string AfxUtf16Bytes(const std::string& text) {
+    std::vector<wchar_t> wide = AfxWiden(text.data(), static_cast<int>(text.size()));
+    return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+}
+
 namespace {
 
 bool IsSpace(char c) {

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 class CString {
 public:
@@ -71,3 +72,13 @@ const char* AfxFindChar(const char* p, const char* end, char ch);
 void AfxMakeUpperAscii(char* p, char* end);
 // Moves begin and end inwards past the blanks (isBlank) at both ends.
 void AfxTrim(const char*& begin, const char*& end, bool (*isBlank)(char));
+// How many bytes from p fit into nMaxBytes without cutting a character in two.
+int AfxWholeCharsIn(const char* p, const char* end, int nMaxBytes);
+
+// Text in the ANSI code page (or nCodePage, e.g. CP_UTF8) as UTF-16, and back. The dialog program
+// keeps UTF-16 in vectors and bytes: std::wstring would bring a large part of the C++ run-time
+// library into it.
+std::vector<wchar_t> AfxWiden(const char* p, int nLength, UINT nCodePage = CP_ACP);
+std::string AfxNarrow(const wchar_t* p, int nLength, UINT nCodePage = CP_ACP);
+// Text in the ANSI code page as the bytes of UTF-16LE, as Unicode files hold it.
+std::string AfxUtf16Bytes(const std::string& text);

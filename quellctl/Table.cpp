@@ -58,34 +58,12 @@ std::string JsonValue(const CString& strCell, JsonType type) {
 
 CString LeftWholeChars(const CString& str, int nMaxBytes) {
     LPCSTR begin = str;
-    LPCSTR end = begin + str.GetLength();
-    LPCSTR p = begin;
-    while (p < end && p + AfxCharLength(p, end) - begin <= nMaxBytes)
-        p += AfxCharLength(p, end);
-    return str.Left(static_cast<int>(p - begin));
-}
-
-std::wstring Widen(const CString& str) {
-    if (str.IsEmpty())
-        return std::wstring();
-    int n = ::MultiByteToWideChar(CP_ACP, 0, str, str.GetLength(), NULL, 0);
-    std::wstring wide(n, L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, str, str.GetLength(), &wide[0], n);
-    return wide;
-}
-
-std::string Narrow(const wchar_t* pwch, int nLength, UINT nCodePage) {
-    if (nLength == 0)
-        return std::string();
-    int n = ::WideCharToMultiByte(nCodePage, 0, pwch, nLength, NULL, 0, NULL, NULL);
-    std::string narrow(n, '\0');
-    ::WideCharToMultiByte(nCodePage, 0, pwch, nLength, &narrow[0], n, NULL, NULL);
-    return narrow;
+    return str.Left(AfxWholeCharsIn(begin, begin + str.GetLength(), nMaxBytes));
 }
 
 std::string JsonString(const CString& str) {
-    std::wstring wide = Widen(str);
-    std::string utf8 = Narrow(wide.data(), static_cast<int>(wide.size()), CP_UTF8);
+    std::vector<wchar_t> wide = AfxWiden(str, str.GetLength());
+    std::string utf8 = AfxNarrow(wide.data(), static_cast<int>(wide.size()), CP_UTF8);
     // Every byte to escape is ASCII, and UTF-8 uses no ASCII byte inside a character.
     std::string json = "\"";
     for (char ch : utf8) {

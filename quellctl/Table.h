@@ -48,10 +48,6 @@ inline int DisplayWidth(const CString& str) { return str.GetLength(); }
 // At most nMaxBytes bytes of the text, cut before a character that would not fit whole.
 CString LeftWholeChars(const CString& str, int nMaxBytes);
 
-// Text in the ANSI code page as UTF-16, and back or into another code page (CP_UTF8).
-std::wstring Widen(const CString& str);
-std::string Narrow(const wchar_t* pwch, int nLength, UINT nCodePage = CP_ACP);
-
 // A JSON string for text in the ANSI code page: UTF-8, with quotes, backslashes and control
 // characters escaped.
 std::string JsonString(const CString& str);

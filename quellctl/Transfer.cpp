@@ -18,19 +18,16 @@ std::string ToAnsi(const std::string& bytes) {
     static const char kUtf16Mark[] = "\xFF\xFE";
     static const char kUtf8Mark[] = "\xEF\xBB\xBF";
     if (bytes.compare(0, 3, kUtf8Mark) == 0) {
-        int nBytes = static_cast<int>(bytes.size() - 3);
-        int n = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data() + 3, nBytes, NULL, 0);
-        std::wstring wide(n, L'\0');
-        if (n > 0)
-            ::MultiByteToWideChar(CP_UTF8, 0, bytes.data() + 3, nBytes, &wide[0], n);
-        return Narrow(wide.data(), n);
+        std::vector<wchar_t> wide =
+            AfxWiden(bytes.data() + 3, static_cast<int>(bytes.size() - 3), CP_UTF8);
+        return AfxNarrow(wide.data(), static_cast<int>(wide.size()));
     }
     if (bytes.compare(0, 2, kUtf16Mark) != 0)
         return bytes;
-    std::wstring wide((bytes.size() - 2) / 2, L'\0');
+    std::vector<wchar_t> wide((bytes.size() - 2) / 2);
     if (!wide.empty())
-        memcpy(&wide[0], bytes.data() + 2, wide.size() * 2);
-    return Narrow(wide.data(), static_cast<int>(wide.size()));
+        memcpy(wide.data(), bytes.data() + 2, wide.size() * 2);
+    return AfxNarrow(wide.data(), static_cast<int>(wide.size()));
 }
 
 std::vector<CString> SplitLines(const std::string& text) {
@@ -104,7 +101,7 @@ void ParseTextLines(const std::vector<CString>& lines, std::vector<ImportLine>* 
 } // namespace
 
 std::string BuildRegFile(const std::vector<Entry>& entries) {
-    std::wstring text = Widen(kRegHeader) + L"\r\n\r\n";
+    std::string text = std::string(kRegHeader) + "\r\n\r\n";
     for (const Entry& entry : entries) {
         CString strKeyPath = KillBitKeyPath(entry.strClsid);
         // Below "Software\": .reg files name the 32-bit view by its 64-bit path.
@@ -119,17 +116,12 @@ std::string BuildRegFile(const std::vector<Entry>& entries) {
             CString strValue;
             strValue.Format("\"%s\"=dword:%08lx", KILL_BIT_VALUE_NAME,
                             static_cast<unsigned long>(dwFlags));
-            text += L"; " + Widen(entry.strName) + L"\r\n";
-            text += L"[" + Widen(strKey) + L"]\r\n";
-            text += Widen(strValue) + L"\r\n\r\n";
+            text += std::string("; ") + static_cast<LPCSTR>(entry.strName) + "\r\n";
+            text += std::string("[") + static_cast<LPCSTR>(strKey) + "]\r\n";
+            text += std::string(strValue) + "\r\n\r\n";
         }
     }
-    std::string bytes = "\xFF\xFE";
-    for (wchar_t ch : text) {
-        bytes += static_cast<char>(ch & 0xFF);
-        bytes += static_cast<char>((ch >> 8) & 0xFF);
-    }
-    return bytes;
+    return "\xFF\xFE" + AfxUtf16Bytes(text);
 }
 
 std::vector<ImportLine> ParseImportFile(const std::string& bytes) {

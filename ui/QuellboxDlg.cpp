@@ -56,16 +56,9 @@ void CopyWholeCharacters(const CString& text, LPSTR pszBuffer, int cchBuffer) {
     if (pszBuffer == NULL || cchBuffer <= 0)
         return;
     const char* pBegin = text;
-    const char* pEnd = pBegin + text.GetLength();
-    const char* p = pBegin;
-    while (p < pEnd) {
-        int nLength = AfxCharLength(p, pEnd);
-        if (p + nLength - pBegin > cchBuffer - 1)
-            break;
-        p += nLength;
-    }
-    memcpy(pszBuffer, pBegin, p - pBegin);
-    pszBuffer[p - pBegin] = '\0';
+    int n = AfxWholeCharsIn(pBegin, pBegin + text.GetLength(), cchBuffer - 1);
+    memcpy(pszBuffer, pBegin, n);
+    pszBuffer[n] = '\0';
 }
 
 // What this machine knows of a CLSID, as quellctl's list shows it.
