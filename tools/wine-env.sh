@@ -23,7 +23,8 @@ if [ "$QUELLBOX_ARCH" = x86_64 ]; then
   QUELLBOX_PRESET=mingw64
   QUELLBOX_BUILD=$QUELLBOX_ROOT/build64
 else
-  QUELLBOX_WINE=wine
+  # The command, not the function below of the same name.
+  QUELLBOX_WINE=$(command -v wine)
   QUELLBOX_PRESET=mingw
   QUELLBOX_BUILD=$QUELLBOX_ROOT/build
 fi
