@@ -18,7 +18,8 @@ int ListCommand(OutputFormat format);
 // pszAddName lists the one CLSID under that name when it is not listed yet.
 int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bAll,
                       LPCSTR pszAddName);
-int ExportCommand(LPCSTR pszFile);
+// A .reg file, or with bGpp a Group Policy Preferences Registry.xml.
+int ExportCommand(LPCSTR pszFile, bool bGpp);
 int ImportCommand(LPCSTR pszFile);
 
 struct ScanOptions {

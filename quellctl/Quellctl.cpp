@@ -37,6 +37,7 @@ const char kUsage[] =
     "  unblock ...              Clears the kill bit, with the same arguments as block.\n"
     "  export FILE.reg          Writes the flags of every listed control as a .reg file\n"
     "                           for \"reg import\" on other machines.\n"
+    "  export --gpp FILE.xml    Writes them as a Group Policy Preferences Registry.xml.\n"
     "  import FILE              Lists the controls of a .reg file, or of a text file with\n"
     "                           one CLSID and an optional name a line.\n"
     "\n"
@@ -57,6 +58,7 @@ struct Arguments {
     bool bUnblocked = false;
     bool bScriptable = false;
     bool bAdd = false; // scan
+    bool bGpp = false; // export
     std::vector<const char*> operands;
 };
 
@@ -95,6 +97,8 @@ int Parse(int argc, char** argv, Arguments* pArgs) {
             pArgs->bCsv = true;
         } else if (_stricmp(pszArg, "--json") == 0) {
             pArgs->bJson = true;
+        } else if (_stricmp(pszArg, "--gpp") == 0) {
+            pArgs->bGpp = true;
         } else if (_stricmp(pszArg, "--all") == 0) {
             pArgs->bAll = true;
         } else if (_stricmp(pszArg, "--unblocked") == 0) {
@@ -144,6 +148,8 @@ int Run(const Arguments& args) {
         return UsageError("--all goes with block, unblock and check, not with %s", pszCommand);
     if (args.pszAddName && !bBlock && !bUnblock)
         return UsageError("--add NAME goes with block and unblock, not with %s", pszCommand);
+    if (args.bGpp && !bExport)
+        return UsageError("--gpp goes with export, not with %s", pszCommand);
     OutputFormat format = args.bCsv ? FORMAT_CSV : args.bJson ? FORMAT_JSON : FORMAT_TEXT;
 
     if (bList || bScan) {
@@ -163,7 +169,8 @@ int Run(const Arguments& args) {
             return UsageError("%s needs a FILE argument", pszCommand);
         if (args.operands.size() > 1)
             return UsageError("unexpected argument \"%s\"", args.operands[1]);
-        return bExport ? ExportCommand(args.operands[0]) : ImportCommand(args.operands[0]);
+        return bExport ? ExportCommand(args.operands[0], args.bGpp)
+                       : ImportCommand(args.operands[0]);
     }
 
     if (args.bAll && args.pszAddName)

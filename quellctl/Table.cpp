@@ -61,9 +61,13 @@ CString LeftWholeChars(const CString& str, int nMaxBytes) {
     return str.Left(AfxWholeCharsIn(begin, begin + str.GetLength(), nMaxBytes));
 }
 
-std::string JsonString(const CString& str) {
+std::string Utf8Text(const CString& str) {
     std::vector<wchar_t> wide = AfxWiden(str, str.GetLength());
-    std::string utf8 = AfxNarrow(wide.data(), static_cast<int>(wide.size()), CP_UTF8);
+    return AfxNarrow(wide.data(), static_cast<int>(wide.size()), CP_UTF8);
+}
+
+std::string JsonString(const CString& str) {
+    std::string utf8 = Utf8Text(str);
     // Every byte to escape is ASCII, and UTF-8 uses no ASCII byte inside a character.
     std::string json = "\"";
     for (char ch : utf8) {
