@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds Quellbox, its tests and its release package, and runs every test under Wine (the
-# package's among them), installing what is missing.
+# Builds Quellbox, its tests, its release package and its installer, and runs every test under
+# Wine (the package's among them), installing what is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/bootstrap.sh
@@ -12,10 +12,12 @@ testing=ON
 cmake --preset mingw -DBUILD_TESTING=$testing >/dev/null
 cmake --build --preset mingw
 cmake --build --preset mingw --target package
+cmake --build --preset mingw --target msi
 if [ "$QUELLBOX_PRESET" != mingw ]; then
   # This machine cannot run 32-bit code: the shipped package is checked as far as that goes,
   # and the tests run in the x86-64 build of the same sources.
-  bash tools/check-package.sh "$(ls -t build/Quellbox-*-win32.zip | head -n 1)" i686-w64-mingw32-nm
+  zip=$(ls -t build/Quellbox-*-win32.zip | head -n 1)
+  bash tools/check-package.sh "$zip" i686-w64-mingw32-nm "${zip%-win32.zip}.msi"
   cmake --preset "$QUELLBOX_PRESET" >/dev/null
   cmake --build --preset "$QUELLBOX_PRESET"
   cmake --build --preset "$QUELLBOX_PRESET" --target package
