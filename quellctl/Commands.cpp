@@ -17,10 +17,7 @@
 
 namespace {
 
-void Print(const std::string& text) {
-    fwrite(text.data(), 1, text.size(), stdout);
-    fflush(stdout);
-}
+DWORD g_dwOutputError = ERROR_SUCCESS; // of the first write to stdout that failed
 
 std::string Count(int n, LPCSTR pszOne, LPCSTR pszMany) {
     return std::to_string(n) + " " + (n == 1 ? pszOne : pszMany);
@@ -35,6 +32,20 @@ bool LoadEntries(CEntryArray* pEntries) {
     PrintError("cannot read the list file %s: %s", ListFile(),
                static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
     return false;
+}
+
+// For answers about the whole list: a list file that is not there, such as a mistyped --ini,
+// must not pass for an empty list.
+int LoadExistingEntries(CEntryArray* pEntries) {
+    std::string bytes;
+    if (!AfxReadFile(ListFile(), &bytes)) {
+        DWORD dwError = ::GetLastError();
+        if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND) {
+            PrintError("the list file %s does not exist", ListFile());
+            return EXIT_USAGE;
+        }
+    }
+    return LoadEntries(pEntries) ? EXIT_OK : EXIT_FAILED;
 }
 
 // For looking CLSIDs up among many entries, one look-up each.
@@ -140,6 +151,21 @@ CString NameToList(const InstalledControl& control) {
 
 } // namespace
 
+void Print(const std::string& text) {
+    if ((fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0) &&
+        g_dwOutputError == ERROR_SUCCESS) {
+        g_dwOutputError = ::GetLastError() != ERROR_SUCCESS ? ::GetLastError() : ERROR_WRITE_FAULT;
+    }
+}
+
+int FinishOutput(int nExitCode) {
+    if (g_dwOutputError == ERROR_SUCCESS)
+        return nExitCode;
+    PrintError("cannot write the output: %s",
+               static_cast<LPCSTR>(AfxGetSystemMessage(g_dwOutputError)));
+    return nExitCode == EXIT_OK ? EXIT_FAILED : nExitCode;
+}
+
 void PrintError(LPCSTR pszFormat, ...) {
     va_list args;
     va_start(args, pszFormat);
@@ -244,8 +270,9 @@ int ScanCommand(const ScanOptions& options) {
 int CheckCommand(const std::vector<CString>& clsids, bool bAll) {
     CEntryArray entries;
     if (bAll) {
-        if (!LoadEntries(&entries))
-            return EXIT_FAILED;
+        int nLoaded = LoadExistingEntries(&entries);
+        if (nLoaded != EXIT_OK)
+            return nLoaded;
     } else {
         for (const CString& strClsid : clsids)
             entries.m_entries.push_back({CString(), strClsid, false});
@@ -301,8 +328,9 @@ int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bA
 
 int ExportCommand(LPCSTR pszFile) {
     CEntryArray entries;
-    if (!LoadEntries(&entries))
-        return EXIT_FAILED;
+    int nLoaded = LoadExistingEntries(&entries);
+    if (nLoaded != EXIT_OK)
+        return nLoaded;
     if (!AfxReplaceFile(pszFile, BuildRegFile(entries.m_entries))) {
         PrintError("cannot write %s: %s", pszFile,
                    static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));

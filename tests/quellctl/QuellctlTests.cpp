@@ -24,7 +24,8 @@ DWORD WINAPI Drain(void* param) {
     return 0;
 }
 
-Outcome RunProcess(const std::string& commandLine) {
+// The child's output goes to hStdOut when one is given, else it is read into the outcome.
+Outcome RunProcess(const std::string& commandLine, HANDLE hStdOut = NULL) {
     Outcome outcome = {~0u, "", ""};
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
     HANDLE outRead, outWrite, errRead, errWrite;
@@ -36,7 +37,7 @@ Outcome RunProcess(const std::string& commandLine) {
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = outWrite;
+    si.hStdOutput = hStdOut ? hStdOut : outWrite;
     si.hStdError = errWrite;
     PROCESS_INFORMATION pi;
     std::string line = commandLine;
@@ -289,8 +290,11 @@ protected:
         WriteList({{"eleven", Clsid(11)}});
     }
 
-    Outcome Ctl(const std::string& args) {
-        return RunProcess("\"" + QuellctlExe() + "\" --ini \"" + m_ini + "\" " + args);
+    std::string CtlLine(const std::string& args) {
+        return "\"" + QuellctlExe() + "\" --ini \"" + m_ini + "\" " + args;
+    }
+    Outcome Ctl(const std::string& args, HANDLE hStdOut = NULL) {
+        return RunProcess(CtlLine(args), hStdOut);
     }
     void WriteList(const NamedClsids& entries, const std::string& more = "") {
         WriteFileBytes(m_ini, ListFileText(entries) + more);
@@ -329,6 +333,9 @@ TEST_F(Quellctl, BadUsageExitsTwoAndNamesTheArgument) {
         {"check", "CLSID"},
         {"check --all " + Clsid(1), Clsid(1)},
         {"check nonsense", "nonsense"},
+        // Answers about a list file that is not there would be vacuous.
+        {"check --all", m_ini},
+        {"export \"" + m_dir.Path("out.reg") + "\"", m_ini},
     };
     for (const auto& c : cases) {
         Outcome o = Ctl(c.first);
@@ -517,6 +524,26 @@ TEST_F(Quellctl, FailedWritesExitOneAndTheRestIsStillDone) {
     EXPECT_EQ(0u, Ctl("block " + Clsid(9)).code);
     EXPECT_EQ(1u, Ctl("unblock " + Clsid(9)).code);
     EXPECT_EQ("0x00000400", DescribeFlags(Clsid(9)));
+}
+
+TEST_F(Quellctl, OutputThatCannotBeWrittenExitsOne) {
+    WriteList({{"a", Clsid(1)}, {"b", Clsid(2)}});
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+    HANDLE closedRead, closedPipe;
+    ASSERT_TRUE(::CreatePipe(&closedRead, &closedPipe, &sa, 0));
+    ::CloseHandle(closedRead);
+    // Wine's view of the Linux device that is always full.
+    HANDLE full = ::CreateFileA("Z:\\dev\\full", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                &sa, OPEN_EXISTING, 0, NULL);
+    EXPECT_NE(INVALID_HANDLE_VALUE, full) << "no full disk to write to";
+    for (HANDLE out : {closedPipe, full}) {
+        for (const char* args : {"list --json", "block --all", "/?"}) {
+            Outcome o = Ctl(args, out);
+            EXPECT_EQ(1u, o.code) << args;
+            EXPECT_TRUE(Contains(o.err, "cannot write the output")) << args << ": " << o.err;
+        }
+        ::CloseHandle(out);
+    }
 }
 
 TEST_F(Quellctl, ScanShowsEveryControlWithItsMarksKillBitAndListState) {
