@@ -48,6 +48,57 @@ int LoadExistingEntries(CEntryArray* pEntries) {
     return LoadEntries(pEntries) ? EXIT_OK : EXIT_FAILED;
 }
 
+// Held by a command that changes the list from its read to its save, so that two processes
+// changing it at once both land: an exclusive handle on "<list file>.lock", which the system
+// deletes when the handle closes, even when the process dies.
+class CListLock {
+public:
+    CListLock() : m_hFile(INVALID_HANDLE_VALUE) {}
+    ~CListLock() {
+        if (m_hFile != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_hFile);
+    }
+    // False, with the reason on stderr, when another process held the list all the while.
+    bool Lock();
+
+private:
+    CListLock(const CListLock&);
+    CListLock& operator=(const CListLock&);
+
+    HANDLE m_hFile;
+};
+
+// Long enough for another command's scan of a large registry, short enough for a script.
+const DWORD kLockWaitMs = 10000;
+
+bool CListLock::Lock() {
+    const CString strLock = CString(ListFile()) + ".lock";
+    const DWORD dwStart = ::GetTickCount();
+    for (;;) {
+        m_hFile = ::CreateFileA(strLock, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+        if (m_hFile != INVALID_HANDLE_VALUE)
+            return true;
+        // Held, or deleted but not yet gone (access denied). Where no lock file can be made at
+        // all (no right to create files there, a path too long for it), the command runs as it
+        // did before the lock: a save there fails on its own.
+        DWORD dwError = ::GetLastError();
+        bool bHeld = dwError == ERROR_SHARING_VIOLATION ||
+                     (dwError == ERROR_ACCESS_DENIED &&
+                      (::GetFileAttributesA(strLock) != INVALID_FILE_ATTRIBUTES ||
+                       ::GetLastError() != ERROR_FILE_NOT_FOUND));
+        if (!bHeld)
+            return true;
+        if (::GetTickCount() - dwStart >= kLockWaitMs) {
+            PrintError("the list file %s is being changed by another process (%s is held); "
+                       "nothing was done",
+                       ListFile(), static_cast<LPCSTR>(strLock));
+            return false;
+        }
+        ::Sleep(50);
+    }
+}
+
 // For looking CLSIDs up among many entries, one look-up each.
 std::set<std::string> ListedClsids(const CEntryArray& entries) {
     std::set<std::string> listed;
@@ -199,6 +250,9 @@ int ListCommand(OutputFormat format) {
 }
 
 int ScanCommand(const ScanOptions& options) {
+    CListLock lock;
+    if (options.bAdd && !lock.Lock())
+        return EXIT_FAILED;
     CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;
@@ -296,6 +350,9 @@ int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bA
     LPCSTR pszState = bBlocked ? "blocked" : "unblocked";
     CEntryArray entries;
     std::vector<CString> targets = clsids;
+    CListLock lock;
+    if (pszAddName && !lock.Lock())
+        return EXIT_FAILED;
     if (bAll || pszAddName) {
         if (!LoadEntries(&entries))
             return EXIT_FAILED;
@@ -348,6 +405,9 @@ int ImportCommand(LPCSTR pszFile) {
                    static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
         return EXIT_FAILED;
     }
+    CListLock lock;
+    if (!lock.Lock())
+        return EXIT_FAILED;
     CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;

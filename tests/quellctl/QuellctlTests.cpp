@@ -62,6 +62,29 @@ Outcome RunProcess(const std::string& commandLine, HANDLE hStdOut = NULL) {
     return outcome;
 }
 
+DWORD WINAPI RunInThread(void* param) {
+    auto* run = static_cast<std::pair<std::string, Outcome>*>(param);
+    run->second = RunProcess(run->first);
+    return 0;
+}
+
+// The command lines at once, each in a process of its own.
+std::vector<Outcome> RunAtOnce(const std::vector<std::string>& commandLines) {
+    std::vector<std::pair<std::string, Outcome>> runs;
+    for (const std::string& line : commandLines)
+        runs.push_back({line, Outcome()});
+    std::vector<HANDLE> threads;
+    for (auto& run : runs)
+        threads.push_back(::CreateThread(NULL, 0, RunInThread, &run, 0, NULL));
+    ::WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);
+    std::vector<Outcome> outcomes;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        ::CloseHandle(threads[i]);
+        outcomes.push_back(runs[i].second);
+    }
+    return outcomes;
+}
+
 std::string QuellctlExe() {
     const std::string path = BuiltProgramPath("QUELLCTL_EXE");
     return path.empty() ? "quellctl.exe" : path;
@@ -544,6 +567,30 @@ TEST_F(Quellctl, OutputThatCannotBeWrittenExitsOne) {
         }
         ::CloseHandle(out);
     }
+}
+
+TEST_F(Quellctl, ChangesOfTheListAtOnceAllLand) {
+    WriteList({{"a", Clsid(1)}});
+    std::vector<std::string> lines;
+    for (int n = 2; n <= 7; ++n)
+        lines.push_back(CtlLine("block --add n" + std::to_string(n) + " " + Clsid(n)));
+    for (const Outcome& o : RunAtOnce(lines))
+        EXPECT_EQ(0u, o.code) << o.err;
+    const std::string list = List();
+    for (int n = 1; n <= 7; ++n)
+        EXPECT_TRUE(Contains(list, "=" + Clsid(n) + "\r\n")) << n << ": " << list;
+    EXPECT_FALSE(FileExists(m_ini + ".lock"));
+
+    // Held by another all the while: nothing is done, and what holds the list is named.
+    const std::string lock = m_ini + ".lock";
+    HANDLE held = ::CreateFileA(lock.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    Outcome o = Ctl("block --add late " + Clsid(8));
+    ::CloseHandle(held);
+    EXPECT_EQ(1u, o.code);
+    EXPECT_TRUE(Contains(o.err, lock)) << o.err;
+    EXPECT_EQ(list, List());
+    EXPECT_EQ("no key", DescribeFlags(Clsid(8)));
 }
 
 TEST_F(Quellctl, ScanShowsEveryControlWithItsMarksKillBitAndListState) {
