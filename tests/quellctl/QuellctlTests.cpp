@@ -62,27 +62,21 @@ Outcome RunProcess(const std::string& commandLine, HANDLE hStdOut = NULL) {
     return outcome;
 }
 
+typedef std::pair<std::string, Outcome> ChildRun; // a command line and, once run, its outcome
+
 DWORD WINAPI RunInThread(void* param) {
-    auto* run = static_cast<std::pair<std::string, Outcome>*>(param);
-    run->second = RunProcess(run->first);
+    static_cast<ChildRun*>(param)->second = RunProcess(static_cast<ChildRun*>(param)->first);
     return 0;
 }
 
-// The command lines at once, each in a process of its own.
-std::vector<Outcome> RunAtOnce(const std::vector<std::string>& commandLines) {
-    std::vector<std::pair<std::string, Outcome>> runs;
-    for (const std::string& line : commandLines)
-        runs.push_back({line, Outcome()});
+// Every command line at once, each in a process of its own.
+void RunAtOnce(std::vector<ChildRun>* runs) {
     std::vector<HANDLE> threads;
-    for (auto& run : runs)
+    for (ChildRun& run : *runs)
         threads.push_back(::CreateThread(NULL, 0, RunInThread, &run, 0, NULL));
     ::WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);
-    std::vector<Outcome> outcomes;
-    for (size_t i = 0; i < runs.size(); ++i) {
-        ::CloseHandle(threads[i]);
-        outcomes.push_back(runs[i].second);
-    }
-    return outcomes;
+    for (HANDLE thread : threads)
+        ::CloseHandle(thread);
 }
 
 std::string QuellctlExe() {
@@ -550,20 +544,17 @@ TEST_F(Quellctl, FailedWritesExitOneAndTheRestIsStillDone) {
 }
 
 TEST_F(Quellctl, OutputThatCannotBeWrittenExitsOne) {
-    WriteList({{"a", Clsid(1)}, {"b", Clsid(2)}});
+    WriteList({{"a", Clsid(1)}});
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
-    HANDLE closedRead, closedPipe;
-    ASSERT_TRUE(::CreatePipe(&closedRead, &closedPipe, &sa, 0));
-    ::CloseHandle(closedRead);
-    // Wine's view of the Linux device that is always full.
-    HANDLE full = ::CreateFileA("Z:\\dev\\full", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                &sa, OPEN_EXISTING, 0, NULL);
-    EXPECT_NE(INVALID_HANDLE_VALUE, full) << "no full disk to write to";
+    HANDLE reader, closedPipe;
+    ASSERT_TRUE(::CreatePipe(&reader, &closedPipe, &sa, 0) && ::CloseHandle(reader));
+    // A full disk: Wine's view of the Linux device that always is one.
+    HANDLE full = ::CreateFileA("Z:\\dev\\full", GENERIC_WRITE, 0, &sa, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, full);
     for (HANDLE out : {closedPipe, full}) {
         for (const char* args : {"list --json", "block --all", "/?"}) {
             Outcome o = Ctl(args, out);
-            EXPECT_EQ(1u, o.code) << args;
-            EXPECT_TRUE(Contains(o.err, "cannot write the output")) << args << ": " << o.err;
+            EXPECT_TRUE(o.code == 1 && Contains(o.err, "cannot write the output")) << args << o.err;
         }
         ::CloseHandle(out);
     }
@@ -571,24 +562,24 @@ TEST_F(Quellctl, OutputThatCannotBeWrittenExitsOne) {
 
 TEST_F(Quellctl, ChangesOfTheListAtOnceAllLand) {
     WriteList({{"a", Clsid(1)}});
-    std::vector<std::string> lines;
+    std::vector<ChildRun> runs;
     for (int n = 2; n <= 7; ++n)
-        lines.push_back(CtlLine("block --add n" + std::to_string(n) + " " + Clsid(n)));
-    for (const Outcome& o : RunAtOnce(lines))
-        EXPECT_EQ(0u, o.code) << o.err;
+        runs.push_back({CtlLine("block --add n" + std::to_string(n) + " " + Clsid(n)), Outcome()});
+    RunAtOnce(&runs);
     const std::string list = List();
     for (int n = 1; n <= 7; ++n)
         EXPECT_TRUE(Contains(list, "=" + Clsid(n) + "\r\n")) << n << ": " << list;
-    EXPECT_FALSE(FileExists(m_ini + ".lock"));
+    for (const ChildRun& run : runs)
+        EXPECT_EQ(0u, run.second.code) << run.second.err;
 
     // Held by another all the while: nothing is done, and what holds the list is named.
     const std::string lock = m_ini + ".lock";
+    EXPECT_FALSE(FileExists(lock));
     HANDLE held = ::CreateFileA(lock.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                                 FILE_FLAG_DELETE_ON_CLOSE, NULL);
     Outcome o = Ctl("block --add late " + Clsid(8));
     ::CloseHandle(held);
-    EXPECT_EQ(1u, o.code);
-    EXPECT_TRUE(Contains(o.err, lock)) << o.err;
+    EXPECT_TRUE(o.code == 1 && Contains(o.err, lock)) << o.err;
     EXPECT_EQ(list, List());
     EXPECT_EQ("no key", DescribeFlags(Clsid(8)));
 }
