@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Checks the release package: one folder holding exactly both programs, stripped, and the
-# README; and both programs start from it under Wine. Given the installer and an older one, checks
-# that it holds the same files, and installs the older one, upgrades it, runs quellctl.exe from
-# Program Files and uninstalls. Run by ctest in the tests' Wine session.
-# Arguments: the package, the toolchain's nm, and optionally the installer and the older one.
+# README; both programs start from it under Wine; the installer holds the same files, upgrades an
+# older one and uninstalls. Run by ctest in the tests' Wine session.
+# Arguments: the package, the toolchain's nm, and optionally the installer and an older one.
 set -euo pipefail
 zip=$1 nm=$2 msi=${3:-} older=${4:-}
 if [ ! -f "$zip" ]; then
@@ -30,12 +29,9 @@ for exe in Quellbox.exe quellctl.exe; do
   fi
 done
 
-if [ -n "$msi" ]; then
-  msiextract -C "$dir/msi" "$msi" >/dev/null
-  if ! diff -r "$dir/$top" "$dir/msi/Program Files/Quellbox"; then
-    echo "$msi does not hold the files of $zip" >&2
-    exit 1
-  fi
+if [ -n "$msi" ] && ! { msiextract -C "$dir/msi" "$msi" && diff -r "$dir/$top" "$dir/msi/Program Files/Quellbox"; } >/dev/null; then
+  echo "$msi does not hold the files of $zip" >&2
+  exit 1
 fi
 
 if [ "$QUELLBOX_ARCH" = x86_64 ] && [ "${top%-win32}" != "$top" ]; then
