@@ -166,6 +166,8 @@ CString StableGuid(const CString& str) {
 
 std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries) {
     const CRegistryViews& views = RegistryViews();
+    // Each path and the view it reaches on 64-bit Windows, which names the 32-bit view by its
+    // path in the 64-bit one.
     const struct {
         LPCSTR pszSoftware;
         REGSAM samView;
