@@ -16,7 +16,7 @@ echo "${0##*/} $$ $*" >>"$STUB_LOG"
 case "${0##*/} ${1:-}" in
   "nm "*) echo "$1: no symbols" ;;
   "xwininfo "*) cat "$tmp/windows" 2>/dev/null; seq 100000 ;;
-  *" wineboot") [ -z "${STUB_FAIL:-}" ] && mkdir -p "$WINEPREFIX/drive_c/windows/Fonts" ;;
+  *" wineboot") mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"; [ -z "${STUB_FAIL:-}" ] ;;
   *Quellbox.exe)
     trap 'echo "ended $$" >>"$STUB_LOG"; rm "$tmp/windows"; kill $!; exit' TERM
     echo '0x400001 "Quellbox test": ("Quellbox.exe" "Quellbox.exe")' >"$tmp/windows"
