@@ -43,7 +43,7 @@ trap 'rm -rf "$dir"' EXIT
 unzip -q "$zip" -d "$dir"
 check_stripped "$dir/$top"
 if [ "$QUELLBOX_ARCH" = x86_64 ] && [ "${top%-win32}" != "$top" ]; then
-  echo "$zip: ${files//$'\n'/ }; not started: this machine cannot run 32-bit code"
+  echo "$zip: ${files//$'\n'/ }; not started: 32-bit programs are not run here (QUELLBOX_ARCH=x86_64)"
   exit 0
 fi
 check_starts "$dir/$top"
