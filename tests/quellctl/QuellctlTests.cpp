@@ -329,6 +329,7 @@ TEST_F(Quellctl, BadUsageExitsTwoAndNamesTheArgument) {
         {"check", "CLSID"},
         {"check --all " + Clsid(1), Clsid(1)},
         {"check nonsense", "nonsense"},
+        {"list --office", "--office"},
     };
     for (const auto& c : cases) {
         Outcome o = Ctl(c.first);
@@ -401,11 +402,12 @@ TEST_F(Quellctl, ListShowsStateRawFlagsAndRegistration) {
 
     Outcome csv = Ctl("list --csv");
     EXPECT_EQ(0u, csv.code);
-    EXPECT_EQ("Name,CLSID,Blocked,Flags32,Flags64,Registered,Class,Server\r\n" +
+    EXPECT_EQ("Name,CLSID,Blocked,Flags32,Flags64,Office,OfficeFlags32,OfficeFlags64,Registered,"
+              "Class,Server\r\n" +
                   std::string(kGbkName) + "," + Clsid(1) +
-                  ",yes,0x00000400,0x00000400,yes,Test Class,C:\\q\\t.dll\r\n"
+                  ",yes,0x00000400,0x00000400,no,-,-,yes,Test Class,C:\\q\\t.dll\r\n"
                   "\"x, \"\"y\"\"\"," +
-                  Clsid(2) + ",no,0x00000401,?,no,,\r\n",
+                  Clsid(2) + ",no,0x00000401,?,no,-,-,no,,\r\n",
               csv.out);
 
     std::vector<std::string> rows = Lines(Ctl("list").out);
@@ -440,7 +442,7 @@ TEST_F(Quellctl, ExportedRegFileRestoresTheFlagsThroughRegImport) {
     EXPECT_EQ(0x2u, FlagsIn(Clsid(5), KEY_WOW64_32KEY));
     // The missing value went out as what it counted as.
     std::string expected = before;
-    expected.replace(expected.rfind(",-,"), 3, ",0x00000000,");
+    expected.replace(expected.rfind("0x00000002,-,") + 10, 3, ",0x00000000,");
     EXPECT_EQ(expected, Ctl("list --csv").out);
 
     // The same file lists the controls again, by name, once each.
@@ -524,19 +526,20 @@ TEST_F(Quellctl, ScanShowsEveryControlWithItsMarksKillBitAndListState) {
         GTEST_SKIP() << kTwoViews;
     RegisterControls();
     const std::string ten = Clsid(10) + ",Ten Control,C:\\q\\ten.ocx,32 64,no,no,yes,0x00000400,"
-                                        "0x00000400,no";
-    const std::string eleven = Clsid(11) + ",,C:\\q\\eleven.exe,64,no,no,no,-,-,yes";
+                                        "0x00000400,no,-,-,no";
+    const std::string eleven = Clsid(11) + ",,C:\\q\\eleven.exe,64,no,no,no,-,-,no,-,-,yes";
     const std::string twelve =
-        Clsid(12) + "," + kGbkName + ",C:\\q\\twelve.dll,64,yes,yes,no,0x00000401,-,no";
+        Clsid(12) + "," + kGbkName + ",C:\\q\\twelve.dll,64,yes,yes,no,0x00000401,-,no,-,-,no";
     std::string longName;
     for (int i = 0; i < 30; ++i)
         longName += "\xB2\xE2";
     const std::string fourteen =
-        Clsid(14) + "," + longName + ",C:\\q\\14.dll,32,no,yes,yes,0x00000400,0x00000400,no";
+        Clsid(14) + "," + longName + ",C:\\q\\14.dll,32,no,yes,yes,0x00000400,0x00000400,no,-,-,no";
 
     Outcome all = Ctl("scan --csv");
     EXPECT_EQ(0u, all.code) << all.err;
-    EXPECT_EQ("CLSID,Name,Server,Views,SafeScripting,SafeInit,Blocked,Flags32,Flags64,Listed",
+    EXPECT_EQ("CLSID,Name,Server,Views,SafeScripting,SafeInit,Blocked,Flags32,Flags64,Office,"
+              "OfficeFlags32,OfficeFlags64,Listed",
               Lines(all.out)[0]);
     EXPECT_EQ((std::vector<std::string>{ten, eleven, twelve, fourteen}), OwnRows(all.out));
     EXPECT_EQ((std::vector<std::string>{eleven, twelve}),
@@ -581,6 +584,8 @@ TEST_F(Quellctl, JsonOfListAndScanParsesBackWithUtf8Text) {
     if (!HasTwoRegistryViews())
         GTEST_SKIP() << kTwoViews;
     RegisterControls();
+    ScratchKey office("Software\\Microsoft\\Office\\Common");
+    EXPECT_EQ(0u, Ctl("block --office " + Clsid(10)).code);
     std::vector<JsonObject> scanned = ParseJson(Ctl("scan --json").out);
     const JsonObject* twelve = FindClsid(scanned, Clsid(12));
     ASSERT_TRUE(twelve != NULL);
@@ -593,10 +598,14 @@ TEST_F(Quellctl, JsonOfListAndScanParsesBackWithUtf8Text) {
                           {"blocked", "false"},
                           {"flags32", "0x00000401"},
                           {"flags64", "-"},
+                          {"officeBlocked", "false"},
+                          {"officeFlags32", "-"},
+                          {"officeFlags64", "-"},
                           {"listed", "false"}}),
               *twelve);
     ASSERT_TRUE(FindClsid(scanned, Clsid(10)) != NULL);
     EXPECT_EQ("[32,64]", FindClsid(scanned, Clsid(10))->at("views"));
+    EXPECT_EQ("true", FindClsid(scanned, Clsid(10))->at("officeBlocked"));
     EXPECT_EQ("true", FindClsid(scanned, Clsid(11))->at("listed"));
 
     const std::string awkward = "a \"b\" \\c\td";
@@ -608,6 +617,9 @@ TEST_F(Quellctl, JsonOfListAndScanParsesBackWithUtf8Text) {
                           {"blocked", "true"},
                           {"flags32", "0x00000400"},
                           {"flags64", "0x00000400"},
+                          {"officeBlocked", "true"},
+                          {"officeFlags32", "0x00000400"},
+                          {"officeFlags64", "0x00000400"},
                           {"registered", "true"},
                           {"className", "Ten Control"},
                           {"server", "C:\\q\\ten.ocx"}}),
@@ -668,6 +680,47 @@ TEST_F(Quellctl, CheckExitsZeroOnlyWhenEveryControlIsBlockedInEveryView) {
     EXPECT_EQ(1u, o.code);
     EXPECT_EQ("not blocked: " + Clsid(2) + "  " + kGbkName + "\r\n", o.out);
     EXPECT_EQ(before, DescribeTestClsidFlags(kGroup, kLastClsid));
+}
+
+TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatAppliesAndListShowsThem) {
+    if (!HasTwoRegistryViews())
+        GTEST_SKIP() << kTwoViews;
+    // Office 16.0 in the 32-bit view, and Click-to-Run.
+    const std::string office = "Software\\Microsoft\\Office\\";
+    ScratchKey version(office + "16.0\\Common", KEY_WOW64_32KEY),
+        c2r(office + "ClickToRun", KEY_WOW64_64KEY);
+    SetFlags(OfficeKey(Clsid(2)), 0x401, KEY_WOW64_64KEY);
+    EXPECT_EQ(0u, Ctl("block " + Clsid(1)).code);
+    EXPECT_EQ(0u, Ctl("check " + Clsid(1)).code);
+    EXPECT_EQ(1u, Ctl("check --office " + Clsid(1)).code);
+    EXPECT_EQ("no key", DescribeFlags(OfficeKey(Clsid(1))));
+
+    Outcome o = Ctl("block --office " + Clsid(1) + " " + Clsid(2));
+    EXPECT_EQ(0u, o.code) << o.err;
+    EXPECT_EQ(0u, Ctl("check --office " + Clsid(1) + " " + Clsid(2)).code);
+    const std::string in32 = "32-bit view 0x00000400, 64-bit view no key";
+    const std::string in64 = "32-bit view no key, 64-bit view 0x00000400";
+    EXPECT_EQ((std::vector<std::string>{"0x00000400", in32, in64, in64}),
+              (std::vector<std::string>{DescribeFlags(OfficeKey(Clsid(1))),
+                                        DescribeFlags(OfficeKey(Clsid(1), "16.0\\Common")),
+                                        DescribeFlags(OfficeKey(Clsid(1), kClickToRun64)),
+                                        DescribeFlags(OfficeKey(Clsid(1), kClickToRun32))}));
+    WriteList({{"one", Clsid(1)}, {"two", Clsid(2)}});
+    std::vector<JsonObject> listed = ParseJson(Ctl("list --json").out);
+    ASSERT_EQ(2u, listed.size());
+    EXPECT_EQ("true", listed[1].at("officeBlocked"));
+    EXPECT_EQ("0x00000400 0x00000400", listed[1].at("officeFlags32"));
+    EXPECT_EQ("0x00000401 0x00000400 0x00000400", listed[1].at("officeFlags64"));
+
+    {
+        DenyKillBitWrites deny(OfficeKey(Clsid(2)));
+        EXPECT_EQ(0u, Ctl("block --office " + Clsid(2)).code);
+        EXPECT_EQ(1u, Ctl("unblock --office " + Clsid(2)).code);
+    }
+    o = Ctl("unblock --office --all");
+    EXPECT_EQ(0u, o.code) << o.err;
+    EXPECT_EQ("32-bit view 0x00000000, 64-bit view 0x00000001", DescribeFlags(OfficeKey(Clsid(2))));
+    EXPECT_EQ("false", ParseJson(Ctl("list --json").out)[0].at("officeBlocked"));
 }
 
 } // namespace

@@ -148,7 +148,13 @@ std::string ListFileText(const NamedClsids& entries) {
 }
 
 std::string CompatKey(const std::string& clsid) {
+    if (clsid.find('\\') != std::string::npos)
+        return clsid;
     return "Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{" + clsid + "}";
+}
+
+std::string OfficeKey(const std::string& clsid, const std::string& under) {
+    return "Software\\Microsoft\\Office\\" + under + "\\COM Compatibility\\{" + clsid + "}";
 }
 
 std::string TestClsid(int group, int n) {
@@ -201,29 +207,71 @@ DWORD FlagsIn(const std::string& clsid, REGSAM view) {
     return value;
 }
 
-void DenyKillBitWrites::Apply(ACCESS_MODE mode) {
-    for (REGSAM view : Views(kAllViews)) {
+ScratchKey::ScratchKey(const std::string& path, REGSAM view) {
+    for (REGSAM v : Views(view)) {
+        size_t end = 0;
+        do {
+            end = path.find('\\', end + 1);
+            HKEY hKey;
+            if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, end).c_str(), 0, KEY_READ | v,
+                                &hKey) != ERROR_SUCCESS) {
+                m_created.push_back(std::make_pair(v, path.substr(0, end)));
+                break;
+            }
+            ::RegCloseKey(hKey);
+        } while (end != std::string::npos);
+        HKEY hKey;
+        EXPECT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, NULL, 0,
+                                                   KEY_READ | v, NULL, &hKey, NULL))
+            << path;
+        ::RegCloseKey(hKey);
+    }
+}
+
+ScratchKey::~ScratchKey() {
+    for (const auto& created : m_created) {
+        HKEY hParent;
+        const size_t last = created.second.rfind('\\');
+        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, created.second.substr(0, last).c_str(), 0,
+                            KEY_ALL_ACCESS | created.first, &hParent) != ERROR_SUCCESS)
+            continue;
+        ::RegDeleteTreeA(hParent, created.second.substr(last + 1).c_str());
+        ::RegCloseKey(hParent);
+    }
+}
+
+void DenyKillBitWrites::Apply(bool bDeny) {
+    const std::vector<REGSAM> views = Views(kAllViews);
+    for (size_t i = 0; i < views.size(); ++i) {
         HKEY hKey;
         ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, CompatKey(m_clsid).c_str(), 0,
-                                                 READ_CONTROL | WRITE_DAC | view, &hKey));
-        PACL pOld = NULL;
-        PSECURITY_DESCRIPTOR pSD = NULL;
-        ::GetSecurityInfo(hKey, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, &pOld, NULL,
-                          &pSD);
-        EXPLICIT_ACCESSA access = {};
-        access.grfAccessPermissions = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
-        access.grfAccessMode = mode;
-        access.grfInheritance = NO_INHERITANCE;
-        access.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
-        access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-        access.Trustee.ptstrName = const_cast<LPSTR>("EVERYONE");
+                                                 READ_CONTROL | WRITE_DAC | views[i], &hKey));
+        PACL pDacl = NULL;
         PACL pNew = NULL;
-        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), ::SetEntriesInAclA(1, &access, pOld, &pNew));
+        if (bDeny) {
+            PSECURITY_DESCRIPTOR pSD = NULL;
+            ::GetSecurityInfo(hKey, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, &pDacl,
+                              NULL, &pSD);
+            m_saved.push_back(pSD);
+            EXPLICIT_ACCESSA access = {};
+            access.grfAccessPermissions = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
+            access.grfAccessMode = DENY_ACCESS;
+            access.grfInheritance = NO_INHERITANCE;
+            access.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+            access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+            access.Trustee.ptstrName = const_cast<LPSTR>("EVERYONE");
+            EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+                      ::SetEntriesInAclA(1, &access, pDacl, &pNew));
+        } else {
+            BOOL bPresent, bDefaulted;
+            ::GetSecurityDescriptorDacl(m_saved[i], &bPresent, &pDacl, &bDefaulted);
+        }
         EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
                   ::SetSecurityInfo(hKey, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL,
-                                    pNew, NULL));
+                                    bDeny ? pNew : pDacl, NULL));
         ::LocalFree(pNew);
-        ::LocalFree(pSD);
+        if (!bDeny)
+            ::LocalFree(m_saved[i]);
         ::RegCloseKey(hKey);
     }
 }
