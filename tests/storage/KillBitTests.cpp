@@ -6,7 +6,6 @@
 namespace {
 
 const char kFlags[] = "Compatibility Flags";
-const std::string kOffice = "Software\\Microsoft\\Office\\";
 
 class KillBit : public testing::Test {
 protected:
@@ -153,38 +152,16 @@ TEST_F(KillBit, OfficeKeysApplyWhereTheirVersionOrClickToRunIsInstalled) {
         return found;
     };
     // 15.0 in the 32-bit view only; 16.0 without its Common key; Click-to-Run in the wrong view.
-    ScratchKey office(kOffice + "Common"), v15(kOffice + "15.0\\Common", KEY_WOW64_32KEY),
-        v16(kOffice + "16.0", KEY_WOW64_64KEY), c2r32(kOffice + "ClickToRun", KEY_WOW64_32KEY);
+    ScratchKey v15(kOfficeKey + "15.0\\Common", KEY_WOW64_32KEY),
+        v16(kOfficeKey + "16.0", KEY_WOW64_64KEY),
+        c2r32(kOfficeKey + "ClickToRun", KEY_WOW64_32KEY);
     std::vector<std::string> expected = {"32 " + CompatKey("X"), "64 " + CompatKey("X"),
                                          "32 " + OfficeKey("X"), "64 " + OfficeKey("X"),
                                          "32 " + OfficeKey("X", "15.0\\Common")};
     EXPECT_EQ(expected, keys());
-    ScratchKey c2r(kOffice + "ClickToRun", KEY_WOW64_64KEY);
+    ScratchKey c2r(kOfficeKey + "ClickToRun", KEY_WOW64_64KEY);
     expected.push_back("64 " + OfficeKey("X", kClickToRun64));
     expected.push_back("64 " + OfficeKey("X", kClickToRun32));
     EXPECT_EQ(expected, keys());
     EXPECT_EQ(2u, KillBitKeys("X", READER_IE).size());
-}
-
-TEST_F(KillBit, OfficeKeysFollowInternetExplorersRuleAndNeedNoWriteWhenRight) {
-    if (!HasTwoRegistryViews())
-        GTEST_SKIP() << "one registry view only";
-    ScratchKey version(kOffice + "16.0\\Common");
-    const std::string common = OfficeKey(kClsids[0]), v16 = OfficeKey(kClsids[0], "16.0\\Common");
-    SetFlags(common, 0x401, KEY_WOW64_32KEY);
-    SetFlags(v16, 0x1);
-    const std::vector<KillBitKey> keys = KillBitKeys(kClsids[0], READER_IE | READER_OFFICE);
-    ASSERT_TRUE(SetBlocked(keys, true));
-    const std::string blocked = "32-bit view 0x00000401, 64-bit view 0x00000400";
-    EXPECT_EQ(blocked, DescribeFlags(common));
-    EXPECT_EQ("0x00000401", DescribeFlags(v16));
-    {
-        DenyKillBitWrites deny(common);
-        EXPECT_TRUE(SetBlocked(keys, true));
-        EXPECT_FALSE(SetBlocked(keys, false));
-    }
-    // Every other key was still cleared.
-    EXPECT_EQ(blocked, DescribeFlags(common));
-    EXPECT_EQ("0x00000001", DescribeFlags(v16));
-    EXPECT_EQ("0x00000000", DescribeFlags(kClsids[0]));
 }

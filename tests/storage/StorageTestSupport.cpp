@@ -213,18 +213,16 @@ ScratchKey::ScratchKey(const std::string& path, REGSAM view) {
         do {
             end = path.find('\\', end + 1);
             HKEY hKey;
-            if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, end).c_str(), 0, KEY_READ | v,
-                                &hKey) != ERROR_SUCCESS) {
-                m_created.push_back(std::make_pair(v, path.substr(0, end)));
-                break;
-            }
+            DWORD disposition = 0;
+            EXPECT_EQ(ERROR_SUCCESS,
+                      ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, end).c_str(), 0, NULL, 0,
+                                        KEY_READ | v, NULL, &hKey, &disposition))
+                << path;
             ::RegCloseKey(hKey);
+            if (disposition == REG_CREATED_NEW_KEY &&
+                (m_created.empty() || m_created.back().first != v))
+                m_created.push_back(std::make_pair(v, path.substr(0, end)));
         } while (end != std::string::npos);
-        HKEY hKey;
-        EXPECT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, NULL, 0,
-                                                   KEY_READ | v, NULL, &hKey, NULL))
-            << path;
-        ::RegCloseKey(hKey);
     }
 }
 
@@ -240,38 +238,31 @@ ScratchKey::~ScratchKey() {
     }
 }
 
-void DenyKillBitWrites::Apply(bool bDeny) {
-    const std::vector<REGSAM> views = Views(kAllViews);
-    for (size_t i = 0; i < views.size(); ++i) {
+void DenyKillBitWrites::Apply(ACCESS_MODE mode) {
+    for (REGSAM view : Views(kAllViews)) {
         HKEY hKey;
         ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, CompatKey(m_clsid).c_str(), 0,
-                                                 READ_CONTROL | WRITE_DAC | views[i], &hKey));
-        PACL pDacl = NULL;
+                                                 READ_CONTROL | WRITE_DAC | view, &hKey));
+        PACL pOld = NULL;
+        PSECURITY_DESCRIPTOR pSD = NULL;
+        ::GetSecurityInfo(hKey, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, &pOld, NULL,
+                          &pSD);
+        EXPLICIT_ACCESSA access = {};
+        access.grfAccessPermissions = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
+        access.grfAccessMode = mode;
+        access.grfInheritance = NO_INHERITANCE;
+        access.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+        access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+        access.Trustee.ptstrName = const_cast<LPSTR>("EVERYONE");
         PACL pNew = NULL;
-        if (bDeny) {
-            PSECURITY_DESCRIPTOR pSD = NULL;
-            ::GetSecurityInfo(hKey, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, &pDacl,
-                              NULL, &pSD);
-            m_saved.push_back(pSD);
-            EXPLICIT_ACCESSA access = {};
-            access.grfAccessPermissions = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
-            access.grfAccessMode = DENY_ACCESS;
-            access.grfInheritance = NO_INHERITANCE;
-            access.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
-            access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-            access.Trustee.ptstrName = const_cast<LPSTR>("EVERYONE");
-            EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-                      ::SetEntriesInAclA(1, &access, pDacl, &pNew));
-        } else {
-            BOOL bPresent, bDefaulted;
-            ::GetSecurityDescriptorDacl(m_saved[i], &bPresent, &pDacl, &bDefaulted);
-        }
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), ::SetEntriesInAclA(1, &access, pOld, &pNew));
+        // Given back as a NULL DACL: REVOKE_ACCESS takes away allowing entries only, so the deny
+        // would stay and every later write fail.
         EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
                   ::SetSecurityInfo(hKey, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL,
-                                    bDeny ? pNew : pDacl, NULL));
+                                    mode == DENY_ACCESS ? pNew : NULL, NULL));
         ::LocalFree(pNew);
-        if (!bDeny)
-            ::LocalFree(m_saved[i]);
+        ::LocalFree(pSD);
         ::RegCloseKey(hKey);
     }
 }

@@ -48,6 +48,7 @@ std::string ListFileText(const NamedClsids& entries);
 std::string CompatKey(const std::string& clsid);
 // Office's "COM Compatibility" key of a CLSID under Software\Microsoft\Office\<under>.
 std::string OfficeKey(const std::string& clsid, const std::string& under = "Common");
+const std::string kOfficeKey = "Software\\Microsoft\\Office\\";
 // The <under> of the Click-to-Run copies for 64-bit and for 32-bit Office.
 const char kClickToRun64[] =
     "ClickToRun\\REGISTRY\\MACHINE\\Software\\Microsoft\\Office\\16.0\\Common";
@@ -89,21 +90,19 @@ private:
 };
 
 // A standard user, as far as one control's flags go: denies KEY_SET_VALUE and KEY_CREATE_SUB_KEY
-// to Everyone on the CLSID's kill-bit key in every view (the key must exist), and gives them
-// back on destruction, before the test deletes the key.
+// to Everyone on the CLSID's kill-bit key in every view (the key must exist), and gives every
+// access back on destruction, before the test writes or deletes the key again.
 class DenyKillBitWrites {
 public:
-    explicit DenyKillBitWrites(const std::string& clsid) : m_clsid(clsid) { Apply(true); }
-    ~DenyKillBitWrites() { Apply(false); }
+    explicit DenyKillBitWrites(const std::string& clsid) : m_clsid(clsid) { Apply(DENY_ACCESS); }
+    ~DenyKillBitWrites() { Apply(REVOKE_ACCESS); }
 
 private:
     DenyKillBitWrites(const DenyKillBitWrites&);
     DenyKillBitWrites& operator=(const DenyKillBitWrites&);
-    void Apply(bool bDeny);
+    void Apply(ACCESS_MODE mode);
 
     std::string m_clsid;
-    // Each view's DACL as it was: REVOKE_ACCESS would leave a deny entry in place.
-    std::vector<PSECURITY_DESCRIPTOR> m_saved;
 };
 
 // "0x00000400".
