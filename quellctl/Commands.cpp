@@ -17,10 +17,7 @@
 
 namespace {
 
-void Print(const std::string& text) {
-    fwrite(text.data(), 1, text.size(), stdout);
-    fflush(stdout);
-}
+DWORD g_dwOutputError = ERROR_SUCCESS; // of the first write to stdout that failed
 
 std::string Count(int n, LPCSTR pszOne, LPCSTR pszMany) {
     return std::to_string(n) + " " + (n == 1 ? pszOne : pszMany);
@@ -35,6 +32,71 @@ bool LoadEntries(CEntryArray* pEntries) {
     PrintError("cannot read the list file %s: %s", ListFile(),
                static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
     return false;
+}
+
+// For answers about the whole list: a list file that is not there, such as a mistyped --ini,
+// must not pass for an empty list.
+int LoadExistingEntries(CEntryArray* pEntries) {
+    std::string bytes;
+    if (!AfxReadFile(ListFile(), &bytes)) {
+        DWORD dwError = ::GetLastError();
+        if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND) {
+            PrintError("the list file %s does not exist", ListFile());
+            return EXIT_USAGE;
+        }
+    }
+    return LoadEntries(pEntries) ? EXIT_OK : EXIT_FAILED;
+}
+
+// Held by a command that changes the list from its read to its save, so that two processes
+// changing it at once both land: an exclusive handle on "<list file>.lock", which the system
+// deletes when the handle closes, even when the process dies.
+class CListLock {
+public:
+    CListLock() : m_hFile(INVALID_HANDLE_VALUE) {}
+    ~CListLock() {
+        if (m_hFile != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_hFile);
+    }
+    // False, with the reason on stderr, when another process held the list all the while.
+    bool Lock();
+
+private:
+    CListLock(const CListLock&);
+    CListLock& operator=(const CListLock&);
+
+    HANDLE m_hFile;
+};
+
+// Long enough for another command's scan of a large registry, short enough for a script.
+const DWORD kLockWaitMs = 10000;
+
+bool CListLock::Lock() {
+    const CString strLock = CString(ListFile()) + ".lock";
+    const DWORD dwStart = ::GetTickCount();
+    for (;;) {
+        m_hFile = ::CreateFileA(strLock, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+        if (m_hFile != INVALID_HANDLE_VALUE)
+            return true;
+        // Held, or deleted but not yet gone (access denied). Where no lock file can be made at
+        // all (no right to create files there, a path too long for it), the command runs as it
+        // did before the lock: a save there fails on its own.
+        DWORD dwError = ::GetLastError();
+        bool bHeld = dwError == ERROR_SHARING_VIOLATION ||
+                     (dwError == ERROR_ACCESS_DENIED &&
+                      (::GetFileAttributesA(strLock) != INVALID_FILE_ATTRIBUTES ||
+                       ::GetLastError() != ERROR_FILE_NOT_FOUND));
+        if (!bHeld)
+            return true;
+        if (::GetTickCount() - dwStart >= kLockWaitMs) {
+            PrintError("the list file %s is being changed by another process (%s is held); "
+                       "nothing was done",
+                       ListFile(), static_cast<LPCSTR>(strLock));
+            return false;
+        }
+        ::Sleep(50);
+    }
 }
 
 // For looking CLSIDs up among many entries, one look-up each.
@@ -166,6 +228,21 @@ CString NameToList(const InstalledControl& control) {
 
 } // namespace
 
+void Print(const std::string& text) {
+    if ((fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0) &&
+        g_dwOutputError == ERROR_SUCCESS) {
+        g_dwOutputError = ::GetLastError() != ERROR_SUCCESS ? ::GetLastError() : ERROR_WRITE_FAULT;
+    }
+}
+
+int FinishOutput(int nExitCode) {
+    if (g_dwOutputError == ERROR_SUCCESS)
+        return nExitCode;
+    PrintError("cannot write the output: %s",
+               static_cast<LPCSTR>(AfxGetSystemMessage(g_dwOutputError)));
+    return nExitCode == EXIT_OK ? EXIT_FAILED : nExitCode;
+}
+
 void PrintError(LPCSTR pszFormat, ...) {
     va_list args;
     va_start(args, pszFormat);
@@ -200,6 +277,9 @@ int ListCommand(OutputFormat format) {
 }
 
 int ScanCommand(const ScanOptions& options) {
+    CListLock lock;
+    if (options.bAdd && !lock.Lock())
+        return EXIT_FAILED;
     CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;
@@ -271,8 +351,9 @@ int ScanCommand(const ScanOptions& options) {
 int CheckCommand(const std::vector<CString>& clsids, bool bAll, unsigned readers) {
     CEntryArray entries;
     if (bAll) {
-        if (!LoadEntries(&entries))
-            return EXIT_FAILED;
+        int nLoaded = LoadExistingEntries(&entries);
+        if (nLoaded != EXIT_OK)
+            return nLoaded;
     } else {
         for (const CString& strClsid : clsids)
             entries.m_entries.push_back({CString(), strClsid, false});
@@ -297,6 +378,9 @@ int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bA
     LPCSTR pszState = bBlocked ? "blocked" : "unblocked";
     CEntryArray entries;
     std::vector<CString> targets = clsids;
+    CListLock lock;
+    if (pszAddName && !lock.Lock())
+        return EXIT_FAILED;
     if (bAll || pszAddName) {
         if (!LoadEntries(&entries))
             return EXIT_FAILED;
@@ -330,8 +414,9 @@ int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bA
 
 int ExportCommand(LPCSTR pszFile) {
     CEntryArray entries;
-    if (!LoadEntries(&entries))
-        return EXIT_FAILED;
+    int nLoaded = LoadExistingEntries(&entries);
+    if (nLoaded != EXIT_OK)
+        return nLoaded;
     if (!AfxReplaceFile(pszFile, BuildRegFile(entries.m_entries))) {
         PrintError("cannot write %s: %s", pszFile,
                    static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
@@ -349,6 +434,9 @@ int ImportCommand(LPCSTR pszFile) {
                    static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
         return EXIT_FAILED;
     }
+    CListLock lock;
+    if (!lock.Lock())
+        return EXIT_FAILED;
     CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;

@@ -4,6 +4,7 @@
 
 #include "framework/String.h"
 
+#include <string>
 #include <vector>
 
 enum ExitCode { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2 };
@@ -12,6 +13,12 @@ enum OutputFormat { FORMAT_TEXT, FORMAT_CSV, FORMAT_JSON };
 
 // "quellctl: " and the message, on stderr.
 void PrintError(LPCSTR pszFormat, ...);
+// The text on stdout. A write that fails (a full disk, a closed pipe) is remembered for
+// FinishOutput.
+void Print(const std::string& text);
+// The exit code to end with: a command that did its work but whose output could not all be
+// written failed, so that no script takes a truncated answer for a whole one.
+int FinishOutput(int nExitCode);
 
 int ListCommand(OutputFormat format);
 // The CLSIDs are already in the list's form. bAll takes every listed entry instead;

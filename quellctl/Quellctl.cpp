@@ -196,8 +196,8 @@ int Run(const Arguments& args) {
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (IsHelp(argv[i])) {
-            fputs(kUsage, stdout);
-            return EXIT_OK;
+            Print(kUsage);
+            return FinishOutput(EXIT_OK);
         }
     }
     Arguments args;
@@ -213,5 +213,5 @@ int main(int argc, char** argv) {
     CString strIni =
         args.pszIni ? CString(args.pszIni) : EntryList::ListFilePathFor(AfxGetModuleFileName(NULL));
     app.m_pszProfileName = _strdup(strIni);
-    return Run(args);
+    return FinishOutput(Run(args));
 }

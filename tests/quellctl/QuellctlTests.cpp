@@ -24,7 +24,8 @@ DWORD WINAPI Drain(void* param) {
     return 0;
 }
 
-Outcome RunProcess(const std::string& commandLine) {
+// The child's output goes to hStdOut when one is given, else it is read into the outcome.
+Outcome RunProcess(const std::string& commandLine, HANDLE hStdOut = NULL) {
     Outcome outcome = {~0u, "", ""};
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
     HANDLE outRead, outWrite, errRead, errWrite;
@@ -36,7 +37,7 @@ Outcome RunProcess(const std::string& commandLine) {
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = outWrite;
+    si.hStdOutput = hStdOut ? hStdOut : outWrite;
     si.hStdError = errWrite;
     PROCESS_INFORMATION pi;
     std::string line = commandLine;
@@ -59,6 +60,23 @@ Outcome RunProcess(const std::string& commandLine) {
     ::CloseHandle(outRead);
     ::CloseHandle(errRead);
     return outcome;
+}
+
+typedef std::pair<std::string, Outcome> ChildRun; // a command line and, once run, its outcome
+
+DWORD WINAPI RunInThread(void* param) {
+    static_cast<ChildRun*>(param)->second = RunProcess(static_cast<ChildRun*>(param)->first);
+    return 0;
+}
+
+// Every command line at once, each in a process of its own.
+void RunAtOnce(std::vector<ChildRun>* runs) {
+    std::vector<HANDLE> threads;
+    for (ChildRun& run : *runs)
+        threads.push_back(::CreateThread(NULL, 0, RunInThread, &run, 0, NULL));
+    ::WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);
+    for (HANDLE thread : threads)
+        ::CloseHandle(thread);
 }
 
 std::string QuellctlExe() {
@@ -289,8 +307,11 @@ protected:
         WriteList({{"eleven", Clsid(11)}});
     }
 
-    Outcome Ctl(const std::string& args) {
-        return RunProcess("\"" + QuellctlExe() + "\" --ini \"" + m_ini + "\" " + args);
+    std::string CtlLine(const std::string& args) {
+        return "\"" + QuellctlExe() + "\" --ini \"" + m_ini + "\" " + args;
+    }
+    Outcome Ctl(const std::string& args, HANDLE hStdOut = NULL) {
+        return RunProcess(CtlLine(args), hStdOut);
     }
     void WriteList(const NamedClsids& entries, const std::string& more = "") {
         WriteFileBytes(m_ini, ListFileText(entries) + more);
@@ -330,6 +351,9 @@ TEST_F(Quellctl, BadUsageExitsTwoAndNamesTheArgument) {
         {"check --all " + Clsid(1), Clsid(1)},
         {"check nonsense", "nonsense"},
         {"list --office", "--office"},
+        // Answers about a list file that is not there would be vacuous.
+        {"check --all", m_ini},
+        {"export \"" + m_dir.Path("out.reg") + "\"", m_ini},
     };
     for (const auto& c : cases) {
         Outcome o = Ctl(c.first);
@@ -519,6 +543,47 @@ TEST_F(Quellctl, FailedWritesExitOneAndTheRestIsStillDone) {
     EXPECT_EQ(0u, Ctl("block " + Clsid(9)).code);
     EXPECT_EQ(1u, Ctl("unblock " + Clsid(9)).code);
     EXPECT_EQ("0x00000400", DescribeFlags(Clsid(9)));
+}
+
+TEST_F(Quellctl, OutputThatCannotBeWrittenExitsOne) {
+    WriteList({{"a", Clsid(1)}});
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+    HANDLE reader, closedPipe;
+    ASSERT_TRUE(::CreatePipe(&reader, &closedPipe, &sa, 0) && ::CloseHandle(reader));
+    // A full disk: Wine's view of the Linux device that always is one.
+    HANDLE full = ::CreateFileA("Z:\\dev\\full", GENERIC_WRITE, 0, &sa, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, full);
+    for (HANDLE out : {closedPipe, full}) {
+        for (const char* args : {"list --json", "block --all", "/?"}) {
+            Outcome o = Ctl(args, out);
+            EXPECT_TRUE(o.code == 1 && Contains(o.err, "cannot write the output")) << args << o.err;
+        }
+        ::CloseHandle(out);
+    }
+}
+
+TEST_F(Quellctl, ChangesOfTheListAtOnceAllLand) {
+    WriteList({{"a", Clsid(1)}});
+    std::vector<ChildRun> runs;
+    for (int n = 2; n <= 7; ++n)
+        runs.push_back({CtlLine("block --add n" + std::to_string(n) + " " + Clsid(n)), Outcome()});
+    RunAtOnce(&runs);
+    const std::string list = List();
+    for (int n = 1; n <= 7; ++n)
+        EXPECT_TRUE(Contains(list, "=" + Clsid(n) + "\r\n")) << n << ": " << list;
+    for (const ChildRun& run : runs)
+        EXPECT_EQ(0u, run.second.code) << run.second.err;
+
+    // Held by another all the while: nothing is done, and what holds the list is named.
+    const std::string lock = m_ini + ".lock";
+    EXPECT_FALSE(FileExists(lock));
+    HANDLE held = ::CreateFileA(lock.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    Outcome o = Ctl("block --add late " + Clsid(8));
+    ::CloseHandle(held);
+    EXPECT_TRUE(o.code == 1 && Contains(o.err, lock)) << o.err;
+    EXPECT_EQ(list, List());
+    EXPECT_EQ("no key", DescribeFlags(Clsid(8)));
 }
 
 TEST_F(Quellctl, ScanShowsEveryControlWithItsMarksKillBitAndListState) {
