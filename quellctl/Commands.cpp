@@ -139,24 +139,50 @@ CString FlagsCell(RawDwordState state, DWORD dwFlags) {
     return strCell;
 }
 
-// "Blocked" and the raw flags of each registry view, as columns and as the cells of one row.
+// Each reader's kill-bit columns: blocked or not, then its raw flags on 32-bit Windows, or in the
+// 32-bit and the 64-bit view.
+struct KillBitColumns {
+    unsigned reader;
+    CColumn columns[4];
+};
+const KillBitColumns kKillBitColumns[] = {
+    {READER_IE,
+     {{"Blocked", "blocked", JSON_YES_NO},
+      {"Flags", "flags", JSON_TEXT},
+      {"Flags32", "flags32", JSON_TEXT},
+      {"Flags64", "flags64", JSON_TEXT}}},
+    {READER_OFFICE,
+     {{"Office", "officeBlocked", JSON_YES_NO},
+      {"OfficeFlags", "officeFlags", JSON_TEXT},
+      {"OfficeFlags32", "officeFlags32", JSON_TEXT},
+      {"OfficeFlags64", "officeFlags64", JSON_TEXT}}},
+};
+
 void AddKillBitColumns(std::vector<CColumn>* pColumns) {
     const CRegistryViews& views = RegistryViews();
-    pColumns->push_back({"Blocked", "blocked", JSON_YES_NO});
-    for (REGSAM samView : views) {
-        if (views.GetCount() == 1)
-            pColumns->push_back({"Flags", "flags", JSON_TEXT});
-        else if (samView == KEY_WOW64_32KEY)
-            pColumns->push_back({"Flags32", "flags32", JSON_TEXT});
-        else
-            pColumns->push_back({"Flags64", "flags64", JSON_TEXT});
+    for (const KillBitColumns& reader : kKillBitColumns) {
+        pColumns->push_back(reader.columns[0]);
+        for (REGSAM samView : views)
+            pColumns->push_back(reader.columns[views.GetCount() == 1        ? 1
+                                               : samView == KEY_WOW64_32KEY ? 2
+                                                                            : 3]);
     }
 }
 
+// A view's cell holds the flags of each of the reader's keys in that view, blank-separated.
 void AddKillBitCells(const KillBitFlags& flags, std::vector<CString>* pRow) {
-    pRow->push_back(flags.IsBlocked() ? "yes" : "no");
-    for (int i = 0; i < RegistryViews().GetCount(); ++i)
-        pRow->push_back(FlagsCell(flags.states[i], flags.values[i]));
+    for (const KillBitColumns& reader : kKillBitColumns) {
+        pRow->push_back(flags.IsBlocked(reader.reader) ? "yes" : "no");
+        for (REGSAM samView : RegistryViews()) {
+            CString strCell;
+            for (const KillBitValue& value : flags.values) {
+                if (value.key.pConsumer->reader == reader.reader && value.key.samView == samView)
+                    strCell +=
+                        CString(strCell.IsEmpty() ? "" : " ") + FlagsCell(value.state, value.value);
+            }
+            pRow->push_back(strCell);
+        }
+    }
 }
 
 std::string FormatTable(const CTable& table, OutputFormat format) {
@@ -237,9 +263,10 @@ int ListCommand(OutputFormat format) {
                                    {"Class", "className", JSON_TEXT},
                                    {"Server", "server", JSON_TEXT}});
     CTable table(columns);
+    const std::vector<KillBitKey> locations = KillBitLocations(READER_IE | READER_OFFICE);
     for (const Entry& entry : entries.m_entries) {
         std::vector<CString> row = {entry.strName, entry.strClsid};
-        AddKillBitCells(ReadKillBitFlags(entry.strClsid), &row);
+        AddKillBitCells(ReadKillBitFlags(entry.strClsid, locations), &row);
         ComRegistration reg;
         bool bRegistered = FindComRegistration(entry.strClsid, &reg);
         row.insert(row.end(), {bRegistered ? "yes" : "no", reg.strClassName, reg.strServer});
@@ -321,7 +348,7 @@ int ScanCommand(const ScanOptions& options) {
     return bSaved ? EXIT_OK : EXIT_FAILED;
 }
 
-int CheckCommand(const std::vector<CString>& clsids, bool bAll) {
+int CheckCommand(const std::vector<CString>& clsids, bool bAll, unsigned readers) {
     CEntryArray entries;
     if (bAll) {
         int nLoaded = LoadExistingEntries(&entries);
@@ -332,8 +359,9 @@ int CheckCommand(const std::vector<CString>& clsids, bool bAll) {
             entries.m_entries.push_back({CString(), strClsid, false});
     }
     int nUnblocked = 0;
+    const std::vector<KillBitKey> locations = KillBitLocations(readers);
     for (const Entry& entry : entries.m_entries) {
-        if (ReadKillBitFlags(entry.strClsid).IsBlocked())
+        if (ReadKillBitFlags(entry.strClsid, locations).IsBlocked(readers))
             continue;
         Print(std::string("not blocked: ") + static_cast<LPCSTR>(entry.strClsid) +
               (entry.strName.IsEmpty() ? "" : "  ") + static_cast<LPCSTR>(entry.strName) + "\n");
@@ -346,7 +374,7 @@ int CheckCommand(const std::vector<CString>& clsids, bool bAll) {
 }
 
 int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bAll,
-                      LPCSTR pszAddName) {
+                      LPCSTR pszAddName, unsigned readers) {
     LPCSTR pszState = bBlocked ? "blocked" : "unblocked";
     CEntryArray entries;
     std::vector<CString> targets = clsids;
@@ -372,8 +400,9 @@ int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bA
     }
 
     int nFailed = 0;
+    const std::vector<KillBitKey> locations = KillBitLocations(readers);
     for (const CString& strClsid : targets) {
-        if (SetBlocked(KillBitKeyPath(strClsid), bBlocked)) {
+        if (SetBlocked(KillBitKeys(locations, strClsid), bBlocked)) {
             Print(std::string(pszState) + ": " + static_cast<LPCSTR>(strClsid) + "\n");
         } else {
             PrintError("cannot write the kill bit of %s", static_cast<LPCSTR>(strClsid));

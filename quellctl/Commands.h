@@ -22,9 +22,10 @@ int FinishOutput(int nExitCode);
 
 int ListCommand(OutputFormat format);
 // The CLSIDs are already in the list's form. bAll takes every listed entry instead;
-// pszAddName lists the one CLSID under that name when it is not listed yet.
+// pszAddName lists the one CLSID under that name when it is not listed yet. readers: the
+// KillBitReader bits whose keys are set.
 int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bAll,
-                      LPCSTR pszAddName);
+                      LPCSTR pszAddName, unsigned readers);
 // A .reg file, or with bGpp a Group Policy Preferences Registry.xml.
 int ExportCommand(LPCSTR pszFile, bool bGpp);
 int ImportCommand(LPCSTR pszFile);
@@ -36,6 +37,6 @@ struct ScanOptions {
     OutputFormat format = FORMAT_TEXT;
 };
 int ScanCommand(const ScanOptions& options);
-// EXIT_OK when every control named (or every listed one, with bAll) is blocked in every view,
-// else EXIT_FAILED; names each one that is not.
-int CheckCommand(const std::vector<CString>& clsids, bool bAll);
+// EXIT_OK when every control named (or every listed one, with bAll) is blocked in every view for
+// every reader, else EXIT_FAILED; names each one that is not.
+int CheckCommand(const std::vector<CString>& clsids, bool bAll, unsigned readers);

@@ -16,12 +16,13 @@ namespace {
 const char kUsage[] =
     "Usage: quellctl [--ini PATH] COMMAND [ARGUMENTS]\n"
     "\n"
-    "Sets and clears the Internet Explorer kill bits of ActiveX controls, keeps the\n"
-    "Quellbox list of them, and finds the controls installed on this machine.\n"
+    "Sets and clears the kill bits of ActiveX controls for Internet Explorer (and\n"
+    "Office), keeps the Quellbox list of them, and finds the controls installed here.\n"
     "\n"
     "  list [--csv | --json]    Every listed control: name, CLSID, blocked or not, the\n"
     "                           \"Compatibility Flags\" of each registry view (- missing,\n"
-    "                           ? not four bytes) and its COM registration here.\n"
+    "                           ? not four bytes), the same for Office, and its COM\n"
+    "                           registration here.\n"
     "  scan [--unblocked] [--scriptable] [--csv | --json] [--add]\n"
     "                           Every ActiveX control registered here, in CLSID order:\n"
     "                           name, server, registry views, safety marks, kill bit,\n"
@@ -43,6 +44,7 @@ const char kUsage[] =
     "\n"
     "  --ini PATH               The list file; by default Quellbox.ini beside quellctl.exe.\n"
     "  --csv, --json            Comma-separated values, or a JSON array in UTF-8.\n"
+    "  --office                 block, unblock and check cover Office's kill bits too.\n"
     "  /?, --help               Shows this help.\n"
     "\n"
     "A CLSID is 32 hexadecimal digits as 8-4-4-4-12, with or without braces, in any case.\n"
@@ -57,8 +59,9 @@ struct Arguments {
     bool bAll = false;
     bool bUnblocked = false;
     bool bScriptable = false;
-    bool bAdd = false; // scan
-    bool bGpp = false; // export
+    bool bAdd = false;    // scan
+    bool bOffice = false; // block, unblock and check
+    bool bGpp = false;    // export
     std::vector<const char*> operands;
 };
 
@@ -105,6 +108,8 @@ int Parse(int argc, char** argv, Arguments* pArgs) {
             pArgs->bUnblocked = true;
         } else if (_stricmp(pszArg, "--scriptable") == 0) {
             pArgs->bScriptable = true;
+        } else if (_stricmp(pszArg, "--office") == 0) {
+            pArgs->bOffice = true;
         } else if (pszArg[0] == '-' && pszArg[1] != '\0') {
             return UsageError("unknown option \"%s\"", pszArg);
         } else if (pArgs->pszCommand == NULL) {
@@ -148,6 +153,8 @@ int Run(const Arguments& args) {
         return UsageError("--all goes with block, unblock and check, not with %s", pszCommand);
     if (args.pszAddName && !bBlock && !bUnblock)
         return UsageError("--add NAME goes with block and unblock, not with %s", pszCommand);
+    if (args.bOffice && !bBlock && !bUnblock && !bCheck)
+        return UsageError("--office goes with block, unblock and check, not with %s", pszCommand);
     if (args.bGpp && !bExport)
         return UsageError("--gpp goes with export, not with %s", pszCommand);
     OutputFormat format = args.bCsv ? FORMAT_CSV : args.bJson ? FORMAT_JSON : FORMAT_TEXT;
@@ -185,9 +192,10 @@ int Run(const Arguments& args) {
     int nParsed = ParseClsids(args.operands, &clsids);
     if (nParsed != EXIT_OK)
         return nParsed;
+    unsigned readers = READER_IE | (args.bOffice ? READER_OFFICE : 0);
     if (bCheck)
-        return CheckCommand(clsids, args.bAll);
-    return SetBlockedCommand(bBlock, clsids, args.bAll, args.pszAddName);
+        return CheckCommand(clsids, args.bAll, readers);
+    return SetBlockedCommand(bBlock, clsids, args.bAll, args.pszAddName, readers);
 }
 
 } // namespace

@@ -381,6 +381,7 @@ TEST_F(Quellctl, BadUsageExitsTwoAndNamesTheArgument) {
         {"check", "CLSID"},
         {"check --all " + Clsid(1), Clsid(1)},
         {"check nonsense", "nonsense"},
+        {"list --office", "--office"},
         // Answers about a list file that is not there would be vacuous.
         {"check --all", m_ini},
         {"export \"" + m_dir.Path("out.reg") + "\"", m_ini},
@@ -456,11 +457,12 @@ TEST_F(Quellctl, ListShowsStateRawFlagsAndRegistration) {
 
     Outcome csv = Ctl("list --csv");
     EXPECT_EQ(0u, csv.code);
-    EXPECT_EQ("Name,CLSID,Blocked,Flags32,Flags64,Registered,Class,Server\r\n" +
+    EXPECT_EQ("Name,CLSID,Blocked,Flags32,Flags64,Office,OfficeFlags32,OfficeFlags64,Registered,"
+              "Class,Server\r\n" +
                   std::string(kGbkName) + "," + Clsid(1) +
-                  ",yes,0x00000400,0x00000400,yes,Test Class,C:\\q\\t.dll\r\n"
+                  ",yes,0x00000400,0x00000400,no,-,-,yes,Test Class,C:\\q\\t.dll\r\n"
                   "\"x, \"\"y\"\"\"," +
-                  Clsid(2) + ",no,0x00000401,?,no,,\r\n",
+                  Clsid(2) + ",no,0x00000401,?,no,-,-,no,,\r\n",
               csv.out);
 
     std::vector<std::string> rows = Lines(Ctl("list").out);
@@ -495,7 +497,7 @@ TEST_F(Quellctl, ExportedRegFileRestoresTheFlagsThroughRegImport) {
     EXPECT_EQ(0x2u, FlagsIn(Clsid(5), KEY_WOW64_32KEY));
     // The missing value went out as what it counted as.
     std::string expected = before;
-    expected.replace(expected.rfind(",-,"), 3, ",0x00000000,");
+    expected.replace(expected.rfind("0x00000002,-,") + 10, 3, ",0x00000000,");
     EXPECT_EQ(expected, Ctl("list --csv").out);
 
     // The same file lists the controls again, by name, once each.
@@ -671,19 +673,20 @@ TEST_F(Quellctl, ScanShowsEveryControlWithItsMarksKillBitAndListState) {
         GTEST_SKIP() << kTwoViews;
     RegisterControls();
     const std::string ten = Clsid(10) + ",Ten Control,C:\\q\\ten.ocx,32 64,no,no,yes,0x00000400,"
-                                        "0x00000400,no";
-    const std::string eleven = Clsid(11) + ",,C:\\q\\eleven.exe,64,no,no,no,-,-,yes";
+                                        "0x00000400,no,-,-,no";
+    const std::string eleven = Clsid(11) + ",,C:\\q\\eleven.exe,64,no,no,no,-,-,no,-,-,yes";
     const std::string twelve =
-        Clsid(12) + "," + kGbkName + ",C:\\q\\twelve.dll,64,yes,yes,no,0x00000401,-,no";
+        Clsid(12) + "," + kGbkName + ",C:\\q\\twelve.dll,64,yes,yes,no,0x00000401,-,no,-,-,no";
     std::string longName;
     for (int i = 0; i < 30; ++i)
         longName += "\xB2\xE2";
     const std::string fourteen =
-        Clsid(14) + "," + longName + ",C:\\q\\14.dll,32,no,yes,yes,0x00000400,0x00000400,no";
+        Clsid(14) + "," + longName + ",C:\\q\\14.dll,32,no,yes,yes,0x00000400,0x00000400,no,-,-,no";
 
     Outcome all = Ctl("scan --csv");
     EXPECT_EQ(0u, all.code) << all.err;
-    EXPECT_EQ("CLSID,Name,Server,Views,SafeScripting,SafeInit,Blocked,Flags32,Flags64,Listed",
+    EXPECT_EQ("CLSID,Name,Server,Views,SafeScripting,SafeInit,Blocked,Flags32,Flags64,Office,"
+              "OfficeFlags32,OfficeFlags64,Listed",
               Lines(all.out)[0]);
     EXPECT_EQ((std::vector<std::string>{ten, eleven, twelve, fourteen}), OwnRows(all.out));
     EXPECT_EQ((std::vector<std::string>{eleven, twelve}),
@@ -740,6 +743,9 @@ TEST_F(Quellctl, JsonOfListAndScanParsesBackWithUtf8Text) {
                           {"blocked", "false"},
                           {"flags32", "0x00000401"},
                           {"flags64", "-"},
+                          {"officeBlocked", "false"},
+                          {"officeFlags32", "-"},
+                          {"officeFlags64", "-"},
                           {"listed", "false"}}),
               *twelve);
     ASSERT_TRUE(FindClsid(scanned, Clsid(10)) != NULL);
@@ -755,6 +761,9 @@ TEST_F(Quellctl, JsonOfListAndScanParsesBackWithUtf8Text) {
                           {"blocked", "true"},
                           {"flags32", "0x00000400"},
                           {"flags64", "0x00000400"},
+                          {"officeBlocked", "false"},
+                          {"officeFlags32", "-"},
+                          {"officeFlags64", "-"},
                           {"registered", "true"},
                           {"className", "Ten Control"},
                           {"server", "C:\\q\\ten.ocx"}}),
@@ -815,6 +824,31 @@ TEST_F(Quellctl, CheckExitsZeroOnlyWhenEveryControlIsBlockedInEveryView) {
     EXPECT_EQ(1u, o.code);
     EXPECT_EQ("not blocked: " + Clsid(2) + "  " + kGbkName + "\r\n", o.out);
     EXPECT_EQ(before, DescribeTestClsidFlags(kGroup, kLastClsid));
+}
+
+TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatApplies) {
+    if (!HasTwoRegistryViews())
+        GTEST_SKIP() << kTwoViews;
+    // Office 16.0 in the 32-bit view, and Click-to-Run; Office's common key blocked in one view.
+    ScratchKey version(kOfficeKey + "16.0\\Common", KEY_WOW64_32KEY),
+        c2r(kOfficeKey + "ClickToRun", KEY_WOW64_64KEY);
+    SetFlags(OfficeKey(Clsid(2)), 0x401, KEY_WOW64_64KEY);
+    WriteList({{"one", Clsid(1)}, {"two", Clsid(2)}});
+    EXPECT_EQ(0u, Ctl("block --all").code);
+    EXPECT_EQ(1u, Ctl("check --office --all").code);
+    EXPECT_EQ(0u, Ctl("block --office --all").code);
+    EXPECT_EQ(0u, Ctl("check --office --all").code);
+    const JsonObject two = ParseJson(Ctl("list --json").out).at(1);
+    EXPECT_EQ("true", two.at("officeBlocked"));
+    EXPECT_EQ("0x00000400 0x00000400", two.at("officeFlags32"));
+    EXPECT_EQ("0x00000401 0x00000400 0x00000400", two.at("officeFlags64"));
+    {
+        DenyKillBitWrites deny(OfficeKey(Clsid(2)));
+        EXPECT_EQ(0u, Ctl("block --office " + Clsid(2)).code);
+        EXPECT_EQ(1u, Ctl("unblock --office " + Clsid(2)).code);
+    }
+    EXPECT_EQ(0u, Ctl("unblock --office --all").code);
+    EXPECT_EQ("32-bit view 0x00000000, 64-bit view 0x00000001", DescribeFlags(OfficeKey(Clsid(2))));
 }
 
 } // namespace
