@@ -19,21 +19,29 @@ bool HasSubkey(HKEY hParent, LPCSTR pszPath, REGSAM samView) {
     return rc == ERROR_SUCCESS || rc == ERROR_ACCESS_DENIED;
 }
 
+// Whether the class of a key name under HKEY_CLASSES_ROOT\CLSID is a control in one view: it
+// has a "Control" subkey or the controls' category. The subkeys are opened by their path from
+// the CLSID key, so a plain class (nearly all of them) costs two failed opens and its own key
+// is never opened at all. *pCategories is left open when the class has categories.
+bool IsControlClass(const CRegKey& clsidKey, const CString& strKeyName, REGSAM samView,
+                    CRegKey* pCategories) {
+    bool bCategories = pCategories->Open(clsidKey, strKeyName + "\\Implemented Categories",
+                                         KEY_QUERY_VALUE | samView) == ERROR_SUCCESS;
+    return HasSubkey(clsidKey, strKeyName + "\\Control", samView) ||
+           (bCategories && HasSubkey(*pCategories, kControlCategory, samView));
+}
+
 // The control behind one key name of HKEY_CLASSES_ROOT\CLSID in one view; false when the name
-// is no CLSID or the class is no control. The subkeys are opened by their path from the CLSID
-// key, so a plain class (nearly all of them) costs two failed opens and its own key is never
-// opened at all.
+// is no CLSID or the class is no control.
 bool ReadInstalledControl(const CRegKey& clsidKey, const CString& strKeyName, REGSAM samView,
                           InstalledControl* pControl) {
     int nLength = strKeyName.GetLength();
     if (nLength != 38 || strKeyName[0] != '{' || !ParseClsid(strKeyName, &pControl->strClsid))
         return false;
     CRegKey categories;
-    bool bCategories = categories.Open(clsidKey, strKeyName + "\\Implemented Categories",
-                                       KEY_QUERY_VALUE | samView) == ERROR_SUCCESS;
-    if (!HasSubkey(clsidKey, strKeyName + "\\Control", samView) &&
-        !(bCategories && HasSubkey(categories, kControlCategory, samView)))
+    if (!IsControlClass(clsidKey, strKeyName, samView, &categories))
         return false;
+    bool bCategories = categories != NULL;
     pControl->bSafeForScripting =
         bCategories && HasSubkey(categories, kSafeForScriptingCategory, samView);
     pControl->bSafeForInitializing =
@@ -165,4 +173,19 @@ std::vector<InstalledControl> ScanInstalledControls() {
         controls.push_back(item.second);
     }
     return controls;
+}
+
+std::vector<bool> FindInstalledControls(const std::vector<CString>& clsids) {
+    std::vector<bool> installed(clsids.size(), false);
+    for (REGSAM samView : RegistryViews()) {
+        CRegKey clsidKey;
+        if (clsidKey.Open(HKEY_CLASSES_ROOT, "CLSID", KEY_QUERY_VALUE | samView) != ERROR_SUCCESS)
+            continue;
+        for (size_t i = 0; i < clsids.size(); ++i) {
+            CRegKey categories;
+            installed[i] = installed[i] || IsControlClass(clsidKey, CString("{") + clsids[i] + "}",
+                                                          samView, &categories);
+        }
+    }
+    return installed;
 }
