@@ -565,11 +565,11 @@ void PrintKnownCheckFigures() {
     });
     double installedMs = Median(5, [&] { return Time([&] { FindInstalledControls(clsids); }); });
     const std::string quellctl = "\"" + ModuleDirectory() + "\\quellctl.exe\" ";
-    double checkMs = Median(5, [&] { return RunTimed(quellctl + "check --known"); });
-    double startMs = Median(5, [&] { return RunTimed(quellctl + "/?"); });
+    double checkMs = Median(9, [&] { return RunTimed(quellctl + "check --known"); });
+    double startMs = Median(9, [&] { return RunTimed(quellctl + "/?"); });
     printf("check --known over the %d catalogued CLSIDs in %d registry views: kill bits %s ms, "
-           "--installed's look-ups %s ms more; quellctl check --known as a process %s ms, of "
-           "which %s ms start a process that does nothing (quellctl /?)\n",
+           "--installed's look-ups %s ms more; quellctl check --known as a process %s ms, quellctl "
+           "/? (a process that does next to nothing) %s ms\n",
            static_cast<int>(clsids.size()), RegistryViews().GetCount(), Ms(readMs).c_str(),
            Ms(installedMs).c_str(), Ms(checkMs).c_str(), Ms(startMs).c_str());
 }
