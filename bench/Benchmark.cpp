@@ -559,8 +559,9 @@ void PrintKnownCheckFigures() {
         clsids.push_back(control.strClsid);
     double readMs = Median(5, [&] {
         return Time([&] {
+            const std::vector<KillBitKey> locations = KillBitLocations(READER_IE);
             for (const CString& strClsid : clsids)
-                ReadKillBitFlags(strClsid).IsBlocked();
+                ReadKillBitFlags(strClsid, locations).IsBlocked();
         });
     });
     double installedMs = Median(5, [&] { return Time([&] { FindInstalledControls(clsids); }); });

@@ -16,12 +16,9 @@
 #include <set>
 #include <string>
 
-void Print(const std::string& text) {
-    fwrite(text.data(), 1, text.size(), stdout);
-    fflush(stdout);
-}
-
 namespace {
+
+DWORD g_dwOutputError = ERROR_SUCCESS; // of the first write to stdout that failed
 
 std::string Count(int n, LPCSTR pszOne, LPCSTR pszMany) {
     return std::to_string(n) + " " + (n == 1 ? pszOne : pszMany);
@@ -36,6 +33,71 @@ bool LoadEntries(CEntryArray* pEntries) {
     PrintError("cannot read the list file %s: %s", ListFile(),
                static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
     return false;
+}
+
+// For answers about the whole list: a list file that is not there, such as a mistyped --ini,
+// must not pass for an empty list.
+int LoadExistingEntries(CEntryArray* pEntries) {
+    std::string bytes;
+    if (!AfxReadFile(ListFile(), &bytes)) {
+        DWORD dwError = ::GetLastError();
+        if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND) {
+            PrintError("the list file %s does not exist", ListFile());
+            return EXIT_USAGE;
+        }
+    }
+    return LoadEntries(pEntries) ? EXIT_OK : EXIT_FAILED;
+}
+
+// Held by a command that changes the list from its read to its save, so that two processes
+// changing it at once both land: an exclusive handle on "<list file>.lock", which the system
+// deletes when the handle closes, even when the process dies.
+class CListLock {
+public:
+    CListLock() : m_hFile(INVALID_HANDLE_VALUE) {}
+    ~CListLock() {
+        if (m_hFile != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_hFile);
+    }
+    // False, with the reason on stderr, when another process held the list all the while.
+    bool Lock();
+
+private:
+    CListLock(const CListLock&);
+    CListLock& operator=(const CListLock&);
+
+    HANDLE m_hFile;
+};
+
+// Long enough for another command's scan of a large registry, short enough for a script.
+const DWORD kLockWaitMs = 10000;
+
+bool CListLock::Lock() {
+    const CString strLock = CString(ListFile()) + ".lock";
+    const DWORD dwStart = ::GetTickCount();
+    for (;;) {
+        m_hFile = ::CreateFileA(strLock, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+        if (m_hFile != INVALID_HANDLE_VALUE)
+            return true;
+        // Held, or deleted but not yet gone (access denied). Where no lock file can be made at
+        // all (no right to create files there, a path too long for it), the command runs as it
+        // did before the lock: a save there fails on its own.
+        DWORD dwError = ::GetLastError();
+        bool bHeld = dwError == ERROR_SHARING_VIOLATION ||
+                     (dwError == ERROR_ACCESS_DENIED &&
+                      (::GetFileAttributesA(strLock) != INVALID_FILE_ATTRIBUTES ||
+                       ::GetLastError() != ERROR_FILE_NOT_FOUND));
+        if (!bHeld)
+            return true;
+        if (::GetTickCount() - dwStart >= kLockWaitMs) {
+            PrintError("the list file %s is being changed by another process (%s is held); "
+                       "nothing was done",
+                       ListFile(), static_cast<LPCSTR>(strLock));
+            return false;
+        }
+        ::Sleep(50);
+    }
 }
 
 // For looking CLSIDs up among many entries, one look-up each.
@@ -80,23 +142,50 @@ CString FlagsCell(RawDwordState state, DWORD dwFlags) {
 
 } // namespace
 
+// Each reader's kill-bit columns: blocked or not, then its raw flags on 32-bit Windows, or in the
+// 32-bit and the 64-bit view.
+struct KillBitColumns {
+    unsigned reader;
+    CColumn columns[4];
+};
+const KillBitColumns kKillBitColumns[] = {
+    {READER_IE,
+     {{"Blocked", "blocked", JSON_YES_NO},
+      {"Flags", "flags", JSON_TEXT},
+      {"Flags32", "flags32", JSON_TEXT},
+      {"Flags64", "flags64", JSON_TEXT}}},
+    {READER_OFFICE,
+     {{"Office", "officeBlocked", JSON_YES_NO},
+      {"OfficeFlags", "officeFlags", JSON_TEXT},
+      {"OfficeFlags32", "officeFlags32", JSON_TEXT},
+      {"OfficeFlags64", "officeFlags64", JSON_TEXT}}},
+};
+
 void AddKillBitColumns(std::vector<CColumn>* pColumns) {
     const CRegistryViews& views = RegistryViews();
-    pColumns->push_back({"Blocked", "blocked", JSON_YES_NO});
-    for (REGSAM samView : views) {
-        if (views.GetCount() == 1)
-            pColumns->push_back({"Flags", "flags", JSON_TEXT});
-        else if (samView == KEY_WOW64_32KEY)
-            pColumns->push_back({"Flags32", "flags32", JSON_TEXT});
-        else
-            pColumns->push_back({"Flags64", "flags64", JSON_TEXT});
+    for (const KillBitColumns& reader : kKillBitColumns) {
+        pColumns->push_back(reader.columns[0]);
+        for (REGSAM samView : views)
+            pColumns->push_back(reader.columns[views.GetCount() == 1        ? 1
+                                               : samView == KEY_WOW64_32KEY ? 2
+                                                                            : 3]);
     }
 }
 
+// A view's cell holds the flags of each of the reader's keys in that view, blank-separated.
 void AddKillBitCells(const KillBitFlags& flags, std::vector<CString>* pRow) {
-    pRow->push_back(flags.IsBlocked() ? "yes" : "no");
-    for (int i = 0; i < RegistryViews().GetCount(); ++i)
-        pRow->push_back(FlagsCell(flags.states[i], flags.values[i]));
+    for (const KillBitColumns& reader : kKillBitColumns) {
+        pRow->push_back(flags.IsBlocked(reader.reader) ? "yes" : "no");
+        for (REGSAM samView : RegistryViews()) {
+            CString strCell;
+            for (const KillBitValue& value : flags.values) {
+                if (value.key.pConsumer->reader == reader.reader && value.key.samView == samView)
+                    strCell +=
+                        CString(strCell.IsEmpty() ? "" : " ") + FlagsCell(value.state, value.value);
+            }
+            pRow->push_back(strCell);
+        }
+    }
 }
 
 std::string FormatTable(const CTable& table, OutputFormat format) {
@@ -142,6 +231,21 @@ CString NameToList(const CString& strText, const CString& strClsid) {
     return strName.IsEmpty() ? strClsid : strName;
 }
 
+void Print(const std::string& text) {
+    if ((fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0) &&
+        g_dwOutputError == ERROR_SUCCESS) {
+        g_dwOutputError = ::GetLastError() != ERROR_SUCCESS ? ::GetLastError() : ERROR_WRITE_FAULT;
+    }
+}
+
+int FinishOutput(int nExitCode) {
+    if (g_dwOutputError == ERROR_SUCCESS)
+        return nExitCode;
+    PrintError("cannot write the output: %s",
+               static_cast<LPCSTR>(AfxGetSystemMessage(g_dwOutputError)));
+    return nExitCode == EXIT_OK ? EXIT_FAILED : nExitCode;
+}
+
 void PrintError(LPCSTR pszFormat, ...) {
     va_list args;
     va_start(args, pszFormat);
@@ -162,9 +266,10 @@ int ListCommand(OutputFormat format) {
                                    {"Class", "className", JSON_TEXT},
                                    {"Server", "server", JSON_TEXT}});
     CTable table(columns);
+    const std::vector<KillBitKey> locations = KillBitLocations(READER_IE | READER_OFFICE);
     for (const Entry& entry : entries.m_entries) {
         std::vector<CString> row = {entry.strName, entry.strClsid};
-        AddKillBitCells(ReadKillBitFlags(entry.strClsid), &row);
+        AddKillBitCells(ReadKillBitFlags(entry.strClsid, locations), &row);
         ComRegistration reg;
         bool bRegistered = FindComRegistration(entry.strClsid, &reg);
         row.insert(row.end(), {bRegistered ? "yes" : "no", reg.strClassName, reg.strServer});
@@ -175,6 +280,9 @@ int ListCommand(OutputFormat format) {
 }
 
 int ScanCommand(const ScanOptions& options) {
+    CListLock lock;
+    if (options.bAdd && !lock.Lock())
+        return EXIT_FAILED;
     CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;
@@ -247,23 +355,25 @@ int ScanCommand(const ScanOptions& options) {
     return bSaved ? EXIT_OK : EXIT_FAILED;
 }
 
-int CheckCommand(const std::vector<CString>& clsids, bool bAll) {
+int CheckCommand(const std::vector<CString>& clsids, bool bAll, unsigned readers) {
     CEntryArray entries;
     if (bAll) {
-        if (!LoadEntries(&entries))
-            return EXIT_FAILED;
+        int nLoaded = LoadExistingEntries(&entries);
+        if (nLoaded != EXIT_OK)
+            return nLoaded;
     } else {
         for (const CString& strClsid : clsids)
             entries.m_entries.push_back({CString(), strClsid, false});
     }
-    return CheckEntries(entries.m_entries);
+    return CheckEntries(entries.m_entries, readers);
 }
 
-int CheckEntries(const std::vector<Entry>& entries) {
+int CheckEntries(const std::vector<Entry>& entries, unsigned readers) {
     // One write for all the lines: one each costs more than the check itself for hundreds.
     std::string unblocked;
+    const std::vector<KillBitKey> locations = KillBitLocations(readers);
     for (const Entry& entry : entries) {
-        if (ReadKillBitFlags(entry.strClsid).IsBlocked())
+        if (ReadKillBitFlags(entry.strClsid, locations).IsBlocked(readers))
             continue;
         unblocked += std::string("not blocked: ") + static_cast<LPCSTR>(entry.strClsid) +
                      (entry.strName.IsEmpty() ? "" : "  ") + static_cast<LPCSTR>(entry.strName) +
@@ -278,18 +388,22 @@ int CheckEntries(const std::vector<Entry>& entries) {
 }
 
 int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bAll,
-                      LPCSTR pszAddName) {
+                      LPCSTR pszAddName, unsigned readers) {
     CEntryArray entries;
     if (bAll && !LoadEntries(&entries))
         return EXIT_FAILED;
     for (const CString& strClsid : clsids)
         entries.m_entries.push_back({pszAddName ? pszAddName : "", strClsid, bBlocked});
-    return SetBlockedEntries(bBlocked, entries.m_entries, pszAddName != NULL);
+    return SetBlockedEntries(bBlocked, entries.m_entries, pszAddName != NULL, readers);
 }
 
-int SetBlockedEntries(bool bBlocked, const std::vector<Entry>& targets, bool bAdd) {
+int SetBlockedEntries(bool bBlocked, const std::vector<Entry>& targets, bool bAdd,
+                      unsigned readers) {
     if (bAdd) {
         // Listed first, then set below like any other: the other rows' kill bits stay untouched.
+        CListLock lock;
+        if (!lock.Lock())
+            return EXIT_FAILED;
         CEntryArray entries;
         if (!LoadEntries(&entries))
             return EXIT_FAILED;
@@ -309,9 +423,10 @@ int SetBlockedEntries(bool bBlocked, const std::vector<Entry>& targets, bool bAd
 
     LPCSTR pszState = bBlocked ? "blocked" : "unblocked";
     int nFailed = 0;
+    const std::vector<KillBitKey> locations = KillBitLocations(readers);
     for (const Entry& target : targets) {
         const CString& strClsid = target.strClsid;
-        if (SetBlocked(KillBitKeyPath(strClsid), bBlocked)) {
+        if (SetBlocked(KillBitKeys(locations, strClsid), bBlocked)) {
             Print(std::string(pszState) + ": " + static_cast<LPCSTR>(strClsid) + "\n");
         } else {
             PrintError("cannot write the kill bit of %s", static_cast<LPCSTR>(strClsid));
@@ -323,8 +438,9 @@ int SetBlockedEntries(bool bBlocked, const std::vector<Entry>& targets, bool bAd
 
 int ExportCommand(LPCSTR pszFile) {
     CEntryArray entries;
-    if (!LoadEntries(&entries))
-        return EXIT_FAILED;
+    int nLoaded = LoadExistingEntries(&entries);
+    if (nLoaded != EXIT_OK)
+        return nLoaded;
     if (!AfxReplaceFile(pszFile, BuildRegFile(entries.m_entries))) {
         PrintError("cannot write %s: %s", pszFile,
                    static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
@@ -342,6 +458,9 @@ int ImportCommand(LPCSTR pszFile) {
                    static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
         return EXIT_FAILED;
     }
+    CListLock lock;
+    if (!lock.Lock())
+        return EXIT_FAILED;
     CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;

@@ -45,11 +45,12 @@ int KnownCommand(const KnownOptions& options) {
                                     {"Installed", "installed", JSON_YES_NO}};
     AddKillBitColumns(&columns);
     CTable table(columns);
+    const std::vector<KillBitKey> locations = KillBitLocations(READER_IE | READER_OFFICE);
     for (size_t i = 0; i < rows.controls.size(); ++i) {
         if (options.bInstalledOnly && !rows.installed[i])
             continue;
         const KnownControl& control = rows.controls[i];
-        KillBitFlags flags = ReadKillBitFlags(control.strClsid);
+        KillBitFlags flags = ReadKillBitFlags(control.strClsid, locations);
         if (options.bUnblockedOnly && flags.IsBlocked())
             continue;
         std::string product = KnownControlProduct(control);
@@ -64,12 +65,12 @@ int KnownCommand(const KnownOptions& options) {
 }
 
 int CheckKnownCommand(const KnownOptions& options) {
-    return CheckEntries(KnownEntries(options.bInstalledOnly));
+    return CheckEntries(KnownEntries(options.bInstalledOnly), options.readers);
 }
 
 int BlockKnownCommand(const KnownOptions& options) {
     std::vector<Entry> entries = KnownEntries(options.bInstalledOnly);
     for (Entry& entry : entries)
         entry.strName = NameToList(entry.strName, entry.strClsid);
-    return SetBlockedEntries(true, entries, options.bAdd);
+    return SetBlockedEntries(true, entries, options.bAdd, options.readers);
 }

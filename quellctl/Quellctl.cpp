@@ -16,12 +16,13 @@ namespace {
 const char kUsage[] =
     "Usage: quellctl [--ini PATH] COMMAND [ARGUMENTS]\n"
     "\n"
-    "Sets and clears the Internet Explorer kill bits of ActiveX controls, keeps the\n"
-    "Quellbox list of them, and finds the controls installed on this machine.\n"
+    "Sets and clears the kill bits of ActiveX controls for Internet Explorer (and\n"
+    "Office), keeps the Quellbox list of them, and finds the controls installed here.\n"
     "\n"
     "  list [--csv | --json]    Every listed control: name, CLSID, blocked or not, the\n"
     "                           \"Compatibility Flags\" of each registry view (- missing,\n"
-    "                           ? not four bytes) and its COM registration here.\n"
+    "                           ? not four bytes), the same for Office, and its COM\n"
+    "                           registration here.\n"
     "  scan [--unblocked] [--scriptable] [--known] [--csv | --json] [--add]\n"
     "                           Every ActiveX control registered here, in CLSID order:\n"
     "                           name, server, registry views, safety marks, kill bit,\n"
@@ -53,6 +54,7 @@ const char kUsage[] =
     "\n"
     "  --ini PATH               The list file; by default Quellbox.ini beside quellctl.exe.\n"
     "  --csv, --json            Comma-separated values, or a JSON array in UTF-8.\n"
+    "  --office                 block, unblock and check cover Office's kill bits too.\n"
     "  /?, --help               Shows this help.\n"
     "\n"
     "A CLSID is 32 hexadecimal digits as 8-4-4-4-12, with or without braces, in any case.\n"
@@ -67,7 +69,8 @@ struct Arguments {
     bool bAll = false;
     bool bUnblocked = false;
     bool bScriptable = false;
-    bool bAdd = false; // scan, block --known
+    bool bAdd = false;    // scan, block --known
+    bool bOffice = false; // block, unblock and check
     bool bKnown = false;
     bool bInstalled = false;
     std::vector<const char*> operands;
@@ -118,6 +121,8 @@ int Parse(int argc, char** argv, Arguments* pArgs) {
             pArgs->bUnblocked = true;
         } else if (_stricmp(pszArg, "--scriptable") == 0) {
             pArgs->bScriptable = true;
+        } else if (_stricmp(pszArg, "--office") == 0) {
+            pArgs->bOffice = true;
         } else if (_stricmp(pszArg, "--known") == 0) {
             pArgs->bKnown = true;
         } else if (_stricmp(pszArg, "--installed") == 0) {
@@ -145,7 +150,7 @@ int ParseClsids(const std::vector<const char*>& operands, std::vector<CString>* 
 }
 
 // known, check --known and block --known: the catalogue's controls, never a CLSID or the list's.
-int RunKnown(const Arguments& args, OutputFormat format) {
+int RunKnown(const Arguments& args, OutputFormat format, unsigned readers) {
     if (!args.operands.empty())
         return UsageError("unexpected argument \"%s\"", args.operands[0]);
     if (args.bAll)
@@ -155,6 +160,7 @@ int RunKnown(const Arguments& args, OutputFormat format) {
     options.bUnblockedOnly = args.bUnblocked;
     options.bAdd = args.bAdd;
     options.format = format;
+    options.readers = readers;
     if (IsCommand(args.pszCommand, "check"))
         return CheckKnownCommand(options);
     if (IsCommand(args.pszCommand, "block"))
@@ -192,9 +198,12 @@ int Run(const Arguments& args) {
         return UsageError("--all goes with block, unblock and check, not with %s", pszCommand);
     if (args.pszAddName && !bBlock && !bUnblock)
         return UsageError("--add NAME goes with block and unblock, not with %s", pszCommand);
+    if (args.bOffice && !bBlock && !bUnblock && !bCheck)
+        return UsageError("--office goes with block, unblock and check, not with %s", pszCommand);
     OutputFormat format = args.bCsv ? FORMAT_CSV : args.bJson ? FORMAT_JSON : FORMAT_TEXT;
+    unsigned readers = READER_IE | (args.bOffice ? READER_OFFICE : 0);
     if (bKnownList || (args.bKnown && !bScan))
-        return RunKnown(args, format);
+        return RunKnown(args, format, readers);
 
     if (bList || bScan) {
         if (!args.operands.empty())
@@ -230,8 +239,8 @@ int Run(const Arguments& args) {
     if (nParsed != EXIT_OK)
         return nParsed;
     if (bCheck)
-        return CheckCommand(clsids, args.bAll);
-    return SetBlockedCommand(bBlock, clsids, args.bAll, args.pszAddName);
+        return CheckCommand(clsids, args.bAll, readers);
+    return SetBlockedCommand(bBlock, clsids, args.bAll, args.pszAddName, readers);
 }
 
 } // namespace
@@ -239,8 +248,8 @@ int Run(const Arguments& args) {
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (IsHelp(argv[i])) {
-            fputs(kUsage, stdout);
-            return EXIT_OK;
+            Print(kUsage);
+            return FinishOutput(EXIT_OK);
         }
     }
     Arguments args;
@@ -256,5 +265,5 @@ int main(int argc, char** argv) {
     CString strIni =
         args.pszIni ? CString(args.pszIni) : EntryList::ListFilePathFor(AfxGetModuleFileName(NULL));
     app.m_pszProfileName = _strdup(strIni);
-    return Run(args);
+    return FinishOutput(Run(args));
 }

@@ -26,7 +26,8 @@ DWORD WINAPI Drain(void* param) {
     return 0;
 }
 
-Outcome RunProcess(const std::string& commandLine) {
+// The child's output goes to hStdOut when one is given, else it is read into the outcome.
+Outcome RunProcess(const std::string& commandLine, HANDLE hStdOut = NULL) {
     Outcome outcome = {~0u, "", ""};
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
     HANDLE outRead, outWrite, errRead, errWrite;
@@ -38,7 +39,7 @@ Outcome RunProcess(const std::string& commandLine) {
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = outWrite;
+    si.hStdOutput = hStdOut ? hStdOut : outWrite;
     si.hStdError = errWrite;
     PROCESS_INFORMATION pi;
     std::string line = commandLine;
@@ -61,6 +62,23 @@ Outcome RunProcess(const std::string& commandLine) {
     ::CloseHandle(outRead);
     ::CloseHandle(errRead);
     return outcome;
+}
+
+typedef std::pair<std::string, Outcome> ChildRun; // a command line and, once run, its outcome
+
+DWORD WINAPI RunInThread(void* param) {
+    static_cast<ChildRun*>(param)->second = RunProcess(static_cast<ChildRun*>(param)->first);
+    return 0;
+}
+
+// Every command line at once, each in a process of its own.
+void RunAtOnce(std::vector<ChildRun>* runs) {
+    std::vector<HANDLE> threads;
+    for (ChildRun& run : *runs)
+        threads.push_back(::CreateThread(NULL, 0, RunInThread, &run, 0, NULL));
+    ::WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);
+    for (HANDLE thread : threads)
+        ::CloseHandle(thread);
 }
 
 std::string QuellctlExe() {
@@ -363,8 +381,11 @@ protected:
         WriteList({{"eleven", Clsid(11)}});
     }
 
-    Outcome Ctl(const std::string& args) {
-        return RunProcess("\"" + QuellctlExe() + "\" --ini \"" + m_ini + "\" " + args);
+    std::string CtlLine(const std::string& args) {
+        return "\"" + QuellctlExe() + "\" --ini \"" + m_ini + "\" " + args;
+    }
+    Outcome Ctl(const std::string& args, HANDLE hStdOut = NULL) {
+        return RunProcess(CtlLine(args), hStdOut);
     }
     void WriteList(const NamedClsids& entries, const std::string& more = "") {
         WriteFileBytes(m_ini, ListFileText(entries) + more);
@@ -403,6 +424,10 @@ TEST_F(Quellctl, BadUsageExitsTwoAndNamesTheArgument) {
         {"check", "CLSID"},
         {"check --all " + Clsid(1), Clsid(1)},
         {"check nonsense", "nonsense"},
+        {"list --office", "--office"},
+        // Answers about a list file that is not there would be vacuous.
+        {"check --all", m_ini},
+        {"export \"" + m_dir.Path("out.reg") + "\"", m_ini},
         {"unblock --known", "--known"},
         {"block --known " + Clsid(1), Clsid(1)},
         {"check --known --add", "--add"},
@@ -479,11 +504,12 @@ TEST_F(Quellctl, ListShowsStateRawFlagsAndRegistration) {
 
     Outcome csv = Ctl("list --csv");
     EXPECT_EQ(0u, csv.code);
-    EXPECT_EQ("Name,CLSID,Blocked,Flags32,Flags64,Registered,Class,Server\r\n" +
+    EXPECT_EQ("Name,CLSID,Blocked,Flags32,Flags64,Office,OfficeFlags32,OfficeFlags64,Registered,"
+              "Class,Server\r\n" +
                   std::string(kGbkName) + "," + Clsid(1) +
-                  ",yes,0x00000400,0x00000400,yes,Test Class,C:\\q\\t.dll\r\n"
+                  ",yes,0x00000400,0x00000400,no,-,-,yes,Test Class,C:\\q\\t.dll\r\n"
                   "\"x, \"\"y\"\"\"," +
-                  Clsid(2) + ",no,0x00000401,?,no,,\r\n",
+                  Clsid(2) + ",no,0x00000401,?,no,-,-,no,,\r\n",
               csv.out);
 
     std::vector<std::string> rows = Lines(Ctl("list").out);
@@ -518,7 +544,7 @@ TEST_F(Quellctl, ExportedRegFileRestoresTheFlagsThroughRegImport) {
     EXPECT_EQ(0x2u, FlagsIn(Clsid(5), KEY_WOW64_32KEY));
     // The missing value went out as what it counted as.
     std::string expected = before;
-    expected.replace(expected.rfind(",-,"), 3, ",0x00000000,");
+    expected.replace(expected.rfind("0x00000002,-,") + 10, 3, ",0x00000000,");
     EXPECT_EQ(expected, Ctl("list --csv").out);
 
     // The same file lists the controls again, by name, once each.
@@ -597,24 +623,66 @@ TEST_F(Quellctl, FailedWritesExitOneAndTheRestIsStillDone) {
     EXPECT_EQ("0x00000400", DescribeFlags(Clsid(9)));
 }
 
+TEST_F(Quellctl, OutputThatCannotBeWrittenExitsOne) {
+    WriteList({{"a", Clsid(1)}});
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+    HANDLE reader, closedPipe;
+    ASSERT_TRUE(::CreatePipe(&reader, &closedPipe, &sa, 0) && ::CloseHandle(reader));
+    // A full disk: Wine's view of the Linux device that always is one.
+    HANDLE full = ::CreateFileA("Z:\\dev\\full", GENERIC_WRITE, 0, &sa, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, full);
+    for (HANDLE out : {closedPipe, full}) {
+        for (const char* args : {"list --json", "block --all", "/?"}) {
+            Outcome o = Ctl(args, out);
+            EXPECT_TRUE(o.code == 1 && Contains(o.err, "cannot write the output")) << args << o.err;
+        }
+        ::CloseHandle(out);
+    }
+}
+
+TEST_F(Quellctl, ChangesOfTheListAtOnceAllLand) {
+    WriteList({{"a", Clsid(1)}});
+    std::vector<ChildRun> runs;
+    for (int n = 2; n <= 7; ++n)
+        runs.push_back({CtlLine("block --add n" + std::to_string(n) + " " + Clsid(n)), Outcome()});
+    RunAtOnce(&runs);
+    const std::string list = List();
+    for (int n = 1; n <= 7; ++n)
+        EXPECT_TRUE(Contains(list, "=" + Clsid(n) + "\r\n")) << n << ": " << list;
+    for (const ChildRun& run : runs)
+        EXPECT_EQ(0u, run.second.code) << run.second.err;
+
+    // Held by another all the while: nothing is done, and what holds the list is named.
+    const std::string lock = m_ini + ".lock";
+    EXPECT_FALSE(FileExists(lock));
+    HANDLE held = ::CreateFileA(lock.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    Outcome o = Ctl("block --add late " + Clsid(8));
+    ::CloseHandle(held);
+    EXPECT_TRUE(o.code == 1 && Contains(o.err, lock)) << o.err;
+    EXPECT_EQ(list, List());
+    EXPECT_EQ("no key", DescribeFlags(Clsid(8)));
+}
+
 TEST_F(Quellctl, ScanShowsEveryControlWithItsMarksKillBitAndListState) {
     if (!HasTwoRegistryViews())
         GTEST_SKIP() << kTwoViews;
     RegisterControls();
     const std::string ten = Clsid(10) + ",Ten Control,C:\\q\\ten.ocx,32 64,no,no,yes,0x00000400,"
-                                        "0x00000400,no,";
-    const std::string eleven = Clsid(11) + ",,C:\\q\\eleven.exe,64,no,no,no,-,-,yes,";
+                                        "0x00000400,no,-,-,no,";
+    const std::string eleven = Clsid(11) + ",,C:\\q\\eleven.exe,64,no,no,no,-,-,no,-,-,yes,";
     const std::string twelve =
-        Clsid(12) + "," + kGbkName + ",C:\\q\\twelve.dll,64,yes,yes,no,0x00000401,-,no,";
+        Clsid(12) + "," + kGbkName + ",C:\\q\\twelve.dll,64,yes,yes,no,0x00000401,-,no,-,-,no,";
     std::string longName;
     for (int i = 0; i < 30; ++i)
         longName += "\xB2\xE2";
-    const std::string fourteen =
-        Clsid(14) + "," + longName + ",C:\\q\\14.dll,32,no,yes,yes,0x00000400,0x00000400,no,";
+    const std::string fourteen = Clsid(14) + "," + longName +
+                                 ",C:\\q\\14.dll,32,no,yes,yes,0x00000400,0x00000400,no,-,-,no,";
 
     Outcome all = Ctl("scan --csv");
     EXPECT_EQ(0u, all.code) << all.err;
-    EXPECT_EQ("CLSID,Name,Server,Views,SafeScripting,SafeInit,Blocked,Flags32,Flags64,Listed,Known",
+    EXPECT_EQ("CLSID,Name,Server,Views,SafeScripting,SafeInit,Blocked,Flags32,Flags64,Office,"
+              "OfficeFlags32,OfficeFlags64,Listed,Known",
               Lines(all.out)[0]);
     EXPECT_EQ((std::vector<std::string>{ten, eleven, twelve, fourteen}), OwnRows(all.out));
     EXPECT_EQ((std::vector<std::string>{eleven, twelve}),
@@ -671,6 +739,9 @@ TEST_F(Quellctl, JsonOfListAndScanParsesBackWithUtf8Text) {
                           {"blocked", "false"},
                           {"flags32", "0x00000401"},
                           {"flags64", "-"},
+                          {"officeBlocked", "false"},
+                          {"officeFlags32", "-"},
+                          {"officeFlags64", "-"},
                           {"listed", "false"},
                           {"known", "[]"}}),
               *twelve);
@@ -687,6 +758,9 @@ TEST_F(Quellctl, JsonOfListAndScanParsesBackWithUtf8Text) {
                           {"blocked", "true"},
                           {"flags32", "0x00000400"},
                           {"flags64", "0x00000400"},
+                          {"officeBlocked", "false"},
+                          {"officeFlags32", "-"},
+                          {"officeFlags64", "-"},
                           {"registered", "true"},
                           {"className", "Ten Control"},
                           {"server", "C:\\q\\ten.ocx"}}),
@@ -830,19 +904,45 @@ TEST_F(Quellctl, InstalledTakesTheCataloguedControlsRegisteredHere) {
     EXPECT_EQ(0u, Ctl("block --known --installed").code);
 
     o = Ctl("known --installed --csv");
-    EXPECT_EQ(
-        (std::vector<std::string>{
-            "CLSID,Product,Documents,Installed,Blocked,Flags32,Flags64",
-            std::string(kKnown[0]) +
-                ",wmm2filt.dll,\"MS05-038, MS06-042\",yes,yes,0x00000400,0x00000400",
-            std::string(kKnown[1]) + "," + Ansi(ibm) + ",3118753,yes,yes,0x00000400,0x00000400"}),
-        Lines(o.out));
+    EXPECT_EQ((std::vector<std::string>{
+                  "CLSID,Product,Documents,Installed,Blocked,Flags32,Flags64,Office,OfficeFlags32,"
+                  "OfficeFlags64",
+                  std::string(kKnown[0]) +
+                      ",wmm2filt.dll,\"MS05-038, MS06-042\",yes,yes,0x00000400,0x00000400,no,-,-",
+                  std::string(kKnown[1]) + "," + Ansi(ibm) +
+                      ",3118753,yes,yes,0x00000400,0x00000400,no,-,-"}),
+              Lines(o.out));
     EXPECT_EQ(1u, Lines(Ctl("known --installed --unblocked --csv").out).size());
     // The scan names the documents, and shows only those with --known.
     const std::vector<JsonObject> scanned = ParseJson(Ctl("scan --known --json").out);
     ASSERT_EQ(2u, scanned.size());
     EXPECT_EQ("[MS05-038,MS06-042]", scanned[0].at("known"));
     EXPECT_EQ("[3118753]", scanned[1].at("known"));
+}
+
+TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatApplies) {
+    if (!HasTwoRegistryViews())
+        GTEST_SKIP() << kTwoViews;
+    // Office 16.0 in the 32-bit view, and Click-to-Run; Office's common key blocked in one view.
+    ScratchKey version(kOfficeKey + "16.0\\Common", KEY_WOW64_32KEY),
+        c2r(kOfficeKey + "ClickToRun", KEY_WOW64_64KEY);
+    SetFlags(OfficeKey(Clsid(2)), 0x401, KEY_WOW64_64KEY);
+    WriteList({{"one", Clsid(1)}, {"two", Clsid(2)}});
+    EXPECT_EQ(0u, Ctl("block --all").code);
+    EXPECT_EQ(1u, Ctl("check --office --all").code);
+    EXPECT_EQ(0u, Ctl("block --office --all").code);
+    EXPECT_EQ(0u, Ctl("check --office --all").code);
+    const JsonObject two = ParseJson(Ctl("list --json").out).at(1);
+    EXPECT_EQ("true", two.at("officeBlocked"));
+    EXPECT_EQ("0x00000400 0x00000400", two.at("officeFlags32"));
+    EXPECT_EQ("0x00000401 0x00000400 0x00000400", two.at("officeFlags64"));
+    {
+        DenyKillBitWrites deny(OfficeKey(Clsid(2)));
+        EXPECT_EQ(0u, Ctl("block --office " + Clsid(2)).code);
+        EXPECT_EQ(1u, Ctl("unblock --office " + Clsid(2)).code);
+    }
+    EXPECT_EQ(0u, Ctl("unblock --office --all").code);
+    EXPECT_EQ("32-bit view 0x00000000, 64-bit view 0x00000001", DescribeFlags(OfficeKey(Clsid(2))));
 }
 
 } // namespace
