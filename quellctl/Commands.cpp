@@ -7,6 +7,7 @@
 #include "storage/ComRegistration.h"
 #include "storage/EntryList.h"
 #include "storage/KillBit.h"
+#include "storage/KnownKillBits.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -139,6 +140,8 @@ CString FlagsCell(RawDwordState state, DWORD dwFlags) {
     return strCell;
 }
 
+} // namespace
+
 // Each reader's kill-bit columns: blocked or not, then its raw flags on 32-bit Windows, or in the
 // 32-bit and the 64-bit view.
 struct KillBitColumns {
@@ -197,6 +200,8 @@ std::string FormatTable(const CTable& table, OutputFormat format) {
     return table.FormatText();
 }
 
+namespace {
+
 // "32 64": the views a control is registered in, by their bitness.
 CString ViewsCell(unsigned viewMask) {
     CString strViews;
@@ -210,10 +215,10 @@ CString ViewsCell(unsigned viewMask) {
     return strViews;
 }
 
-// A list entry's name for a control found by the scan: its class name as the dialog could have
-// taken it (one line, at most 50 bytes), or its CLSID when it has none.
-CString NameToList(const InstalledControl& control) {
-    CString strName = LeftWholeChars(control.reg.strClassName, kMaxNameBytes);
+} // namespace
+
+CString NameToList(const CString& strText, const CString& strClsid) {
+    CString strName = LeftWholeChars(strText, kMaxNameBytes);
     // Control characters are single bytes below every trail byte: replaced in place.
     LPSTR psz = strName.GetBuffer(strName.GetLength());
     for (LPSTR p = psz; *p; ++p) {
@@ -223,10 +228,8 @@ CString NameToList(const InstalledControl& control) {
     strName.ReleaseBuffer();
     strName.TrimLeft();
     strName.TrimRight();
-    return strName.IsEmpty() ? control.strClsid : strName;
+    return strName.IsEmpty() ? strClsid : strName;
 }
-
-} // namespace
 
 void Print(const std::string& text) {
     if ((fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0) &&
@@ -292,6 +295,8 @@ int ScanCommand(const ScanOptions& options) {
             continue;
         if (options.bScriptableOnly && !control.bSafeForScripting && !control.bSafeForInitializing)
             continue;
+        if (options.bKnownOnly && KnownKillBitDocuments(control.strClsid).IsEmpty())
+            continue;
         shown.push_back(&control);
     }
     // Only the list is saved: every kill bit stays as it is, for the administrator to review. A
@@ -309,8 +314,8 @@ int ScanCommand(const ScanOptions& options) {
                            kPartlyBlocked);
                 continue;
             }
-            Entry entry = {NameToList(*pControl), pControl->strClsid,
-                           pControl->killBit.IsBlocked()};
+            Entry entry = {NameToList(pControl->reg.strClassName, pControl->strClsid),
+                           pControl->strClsid, pControl->killBit.IsBlocked()};
             entries.m_entries.push_back(entry);
             added.push_back(pControl);
         }
@@ -330,6 +335,7 @@ int ScanCommand(const ScanOptions& options) {
                                     {"SafeInit", "safeForInitializing", JSON_YES_NO}};
     AddKillBitColumns(&columns);
     columns.push_back({"Listed", "listed", JSON_YES_NO});
+    columns.push_back({"Known", "known", JSON_LIST});
     CTable table(columns);
     for (const InstalledControl* pControl : shown) {
         std::vector<CString> row = {pControl->strClsid,
@@ -340,6 +346,7 @@ int ScanCommand(const ScanOptions& options) {
                                     pControl->bSafeForInitializing ? "yes" : "no"};
         AddKillBitCells(pControl->killBit, &row);
         row.push_back(listed.count(static_cast<LPCSTR>(pControl->strClsid)) ? "yes" : "no");
+        row.push_back(KnownKillBitDocuments(pControl->strClsid));
         table.AddRow(row);
     }
     Print(FormatTable(table, options.format));
@@ -358,50 +365,67 @@ int CheckCommand(const std::vector<CString>& clsids, bool bAll, unsigned readers
         for (const CString& strClsid : clsids)
             entries.m_entries.push_back({CString(), strClsid, false});
     }
-    int nUnblocked = 0;
+    return CheckEntries(entries.m_entries, readers);
+}
+
+int CheckEntries(const std::vector<Entry>& entries, unsigned readers) {
+    // One write for all the lines: one each costs more than the check itself for hundreds.
+    std::string unblocked;
     const std::vector<KillBitKey> locations = KillBitLocations(readers);
-    for (const Entry& entry : entries.m_entries) {
+    for (const Entry& entry : entries) {
         if (ReadKillBitFlags(entry.strClsid, locations).IsBlocked(readers))
             continue;
-        Print(std::string("not blocked: ") + static_cast<LPCSTR>(entry.strClsid) +
-              (entry.strName.IsEmpty() ? "" : "  ") + static_cast<LPCSTR>(entry.strName) + "\n");
-        ++nUnblocked;
+        unblocked += std::string("not blocked: ") + static_cast<LPCSTR>(entry.strClsid) +
+                     (entry.strName.IsEmpty() ? "" : "  ") + static_cast<LPCSTR>(entry.strName) +
+                     "\n";
     }
-    if (nUnblocked > 0)
+    Print(unblocked);
+    if (!unblocked.empty())
         return EXIT_FAILED;
-    Print("blocked in every view: " + Count(entries.GetEntryCount(), "control", "controls") + "\n");
+    Print("blocked in every view: " +
+          Count(static_cast<int>(entries.size()), "control", "controls") + "\n");
     return EXIT_OK;
 }
 
 int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bAll,
                       LPCSTR pszAddName, unsigned readers) {
-    LPCSTR pszState = bBlocked ? "blocked" : "unblocked";
     CEntryArray entries;
-    std::vector<CString> targets = clsids;
-    CListLock lock;
-    if (pszAddName && !lock.Lock())
+    if (bAll && !LoadEntries(&entries))
         return EXIT_FAILED;
-    if (bAll || pszAddName) {
+    for (const CString& strClsid : clsids)
+        entries.m_entries.push_back({pszAddName ? pszAddName : "", strClsid, bBlocked});
+    return SetBlockedEntries(bBlocked, entries.m_entries, pszAddName != NULL, readers);
+}
+
+int SetBlockedEntries(bool bBlocked, const std::vector<Entry>& targets, bool bAdd,
+                      unsigned readers) {
+    if (bAdd) {
+        // Listed first, then set below like any other: the other rows' kill bits stay untouched.
+        CListLock lock;
+        if (!lock.Lock())
+            return EXIT_FAILED;
+        CEntryArray entries;
         if (!LoadEntries(&entries))
             return EXIT_FAILED;
-    }
-    if (bAll) {
-        targets.clear();
-        for (const Entry& entry : entries.m_entries)
-            targets.push_back(entry.strClsid);
-    }
-    if (pszAddName && EntryList::FindClsid(entries, targets[0]) < 0) {
-        // Listed first, then set below like any other: the other rows' kill bits stay untouched.
-        Entry entry = {pszAddName, targets[0], bBlocked};
-        entries.m_entries.push_back(entry);
-        if (!SaveList(entries))
+        std::set<std::string> listed = ListedClsids(entries);
+        std::vector<CString> added;
+        for (const Entry& target : targets) {
+            if (listed.insert(static_cast<LPCSTR>(target.strClsid)).second) {
+                entries.m_entries.push_back(target);
+                added.push_back(target.strClsid);
+            }
+        }
+        if (!added.empty() && !SaveList(entries))
             return EXIT_FAILED;
-        Print(std::string("added: ") + static_cast<LPCSTR>(targets[0]) + "\n");
+        for (const CString& strClsid : added)
+            Print(std::string("added: ") + static_cast<LPCSTR>(strClsid) + "\n");
     }
 
+    LPCSTR pszState = bBlocked ? "blocked" : "unblocked";
     int nFailed = 0;
     const std::vector<KillBitKey> locations = KillBitLocations(readers);
-    for (const CString& strClsid : targets) {
+    for (const Entry& target : targets) {
+        const CString& strClsid = target.strClsid;
         if (SetBlocked(KillBitKeys(locations, strClsid), bBlocked)) {
             Print(std::string(pszState) + ": " + static_cast<LPCSTR>(strClsid) + "\n");
         } else {

@@ -11,21 +11,29 @@ const char kControlCategory[] = "{40FC6ED4-2438-11CF-A3DB-080036F12502}";
 const char kSafeForScriptingCategory[] = "{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
 const char kSafeForInitializingCategory[] = "{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
 
+// Whether the class of a key name under HKEY_CLASSES_ROOT\CLSID is a control in one view: it
+// has a "Control" subkey or the controls' category. The subkeys are opened by their path from
+// the CLSID key, so a plain class (nearly all of them) costs two failed opens and its own key
+// is never opened at all. *pCategories is left open when the class has categories.
+bool IsControlClass(const CRegKey& clsidKey, const CString& strKeyName, REGSAM samView,
+                    CRegKey* pCategories) {
+    bool bCategories = pCategories->Open(clsidKey, strKeyName + "\\Implemented Categories",
+                                         KEY_QUERY_VALUE | samView) == ERROR_SUCCESS;
+    return RegKeyExists(clsidKey, strKeyName + "\\Control", samView) ||
+           (bCategories && RegKeyExists(*pCategories, kControlCategory, samView));
+}
+
 // The control behind one key name of HKEY_CLASSES_ROOT\CLSID in one view; false when the name
-// is no CLSID or the class is no control. The subkeys are opened by their path from the CLSID
-// key, so a plain class (nearly all of them) costs two failed opens and its own key is never
-// opened at all.
+// is no CLSID or the class is no control.
 bool ReadInstalledControl(const CRegKey& clsidKey, const CString& strKeyName, REGSAM samView,
                           InstalledControl* pControl) {
     int nLength = strKeyName.GetLength();
     if (nLength != 38 || strKeyName[0] != '{' || !ParseClsid(strKeyName, &pControl->strClsid))
         return false;
     CRegKey categories;
-    bool bCategories = categories.Open(clsidKey, strKeyName + "\\Implemented Categories",
-                                       KEY_QUERY_VALUE | samView) == ERROR_SUCCESS;
-    if (!RegKeyExists(clsidKey, strKeyName + "\\Control", samView) &&
-        !(bCategories && RegKeyExists(categories, kControlCategory, samView)))
+    if (!IsControlClass(clsidKey, strKeyName, samView, &categories))
         return false;
+    bool bCategories = categories != NULL;
     pControl->bSafeForScripting =
         bCategories && RegKeyExists(categories, kSafeForScriptingCategory, samView);
     pControl->bSafeForInitializing =
@@ -161,4 +169,19 @@ std::vector<InstalledControl> ScanInstalledControls() {
         controls.push_back(item.second);
     }
     return controls;
+}
+
+std::vector<bool> FindInstalledControls(const std::vector<CString>& clsids) {
+    std::vector<bool> installed(clsids.size(), false);
+    for (REGSAM samView : RegistryViews()) {
+        CRegKey clsidKey;
+        if (clsidKey.Open(HKEY_CLASSES_ROOT, "CLSID", KEY_QUERY_VALUE | samView) != ERROR_SUCCESS)
+            continue;
+        for (size_t i = 0; i < clsids.size(); ++i) {
+            CRegKey categories;
+            installed[i] = installed[i] || IsControlClass(clsidKey, CString("{") + clsids[i] + "}",
+                                                          samView, &categories);
+        }
+    }
+    return installed;
 }

@@ -61,3 +61,6 @@ struct InstalledControl {
 // pass over the keys, none opened twice. A key that cannot be read, a key name that is not a
 // CLSID and a value that is not a string are skipped alone.
 std::vector<InstalledControl> ScanInstalledControls();
+// For each CLSID (the list's form), whether the scan would find it as a control in some view.
+// Each class is looked up by its own key: a few hundred cost far less than a scan of them all.
+std::vector<bool> FindInstalledControls(const std::vector<CString>& clsids);
