@@ -436,12 +436,27 @@ int SetBlockedEntries(bool bBlocked, const std::vector<Entry>& targets, bool bAd
     return nFailed == 0 ? EXIT_OK : EXIT_FAILED;
 }
 
-int ExportCommand(LPCSTR pszFile) {
+int ExportCommand(LPCSTR pszFile, bool bGpp) {
     CEntryArray entries;
     int nLoaded = LoadExistingEntries(&entries);
     if (nLoaded != EXIT_OK)
         return nLoaded;
-    if (!AfxReplaceFile(pszFile, BuildRegFile(entries.m_entries))) {
+    std::vector<ExportControl> controls = DescribeExport(entries.m_entries);
+    std::string bytes;
+    if (bGpp) {
+        SYSTEMTIME now;
+        ::GetSystemTime(&now);
+        CString strBadName;
+        if (!BuildGppFile(controls, now, &bytes, &strBadName)) {
+            PrintError("%s not written: the name \"%s\" holds a control character, which XML "
+                       "cannot carry; rename it first",
+                       pszFile, static_cast<LPCSTR>(strBadName));
+            return EXIT_FAILED;
+        }
+    } else {
+        bytes = BuildRegFile(controls);
+    }
+    if (!AfxReplaceFile(pszFile, bytes)) {
         PrintError("cannot write %s: %s", pszFile,
                    static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
         return EXIT_FAILED;

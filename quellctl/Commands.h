@@ -41,7 +41,8 @@ int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bA
 // every one not listed yet, under its name. A failure to write one does not stop the others.
 int SetBlockedEntries(bool bBlocked, const std::vector<Entry>& targets, bool bAdd,
                       unsigned readers);
-int ExportCommand(LPCSTR pszFile);
+// A .reg file, or with bGpp a Group Policy Preferences Registry.xml.
+int ExportCommand(LPCSTR pszFile, bool bGpp);
 int ImportCommand(LPCSTR pszFile);
 
 struct ScanOptions {

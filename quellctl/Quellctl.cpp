@@ -49,6 +49,7 @@ const char kUsage[] =
     "  unblock ...              Clears the kill bit, with the same arguments as block.\n"
     "  export FILE.reg          Writes the flags of every listed control as a .reg file\n"
     "                           for \"reg import\" on other machines.\n"
+    "  export --gpp FILE.xml    Writes them as a Group Policy Preferences Registry.xml.\n"
     "  import FILE              Lists the controls of a .reg file, or of a text file with\n"
     "                           one CLSID and an optional name a line.\n"
     "\n"
@@ -73,6 +74,7 @@ struct Arguments {
     bool bOffice = false; // block, unblock and check
     bool bKnown = false;
     bool bInstalled = false;
+    bool bGpp = false; // export
     std::vector<const char*> operands;
 };
 
@@ -115,6 +117,8 @@ int Parse(int argc, char** argv, Arguments* pArgs) {
             pArgs->bCsv = true;
         } else if (_stricmp(pszArg, "--json") == 0) {
             pArgs->bJson = true;
+        } else if (_stricmp(pszArg, "--gpp") == 0) {
+            pArgs->bGpp = true;
         } else if (_stricmp(pszArg, "--all") == 0) {
             pArgs->bAll = true;
         } else if (_stricmp(pszArg, "--unblocked") == 0) {
@@ -200,6 +204,8 @@ int Run(const Arguments& args) {
         return UsageError("--add NAME goes with block and unblock, not with %s", pszCommand);
     if (args.bOffice && !bBlock && !bUnblock && !bCheck)
         return UsageError("--office goes with block, unblock and check, not with %s", pszCommand);
+    if (args.bGpp && !bExport)
+        return UsageError("--gpp goes with export, not with %s", pszCommand);
     OutputFormat format = args.bCsv ? FORMAT_CSV : args.bJson ? FORMAT_JSON : FORMAT_TEXT;
     unsigned readers = READER_IE | (args.bOffice ? READER_OFFICE : 0);
     if (bKnownList || (args.bKnown && !bScan))
@@ -223,7 +229,8 @@ int Run(const Arguments& args) {
             return UsageError("%s needs a FILE argument", pszCommand);
         if (args.operands.size() > 1)
             return UsageError("unexpected argument \"%s\"", args.operands[1]);
-        return bExport ? ExportCommand(args.operands[0]) : ImportCommand(args.operands[0]);
+        return bExport ? ExportCommand(args.operands[0], args.bGpp)
+                       : ImportCommand(args.operands[0]);
     }
 
     if (args.bAll && args.pszAddName)

@@ -103,10 +103,12 @@ CString LeftWholeChars(const CString& str, int nMaxBytes) {
     return str.Left(AfxWholeCharsIn(begin, begin + str.GetLength(), nMaxBytes));
 }
 
-std::string JsonString(const CString& str) {
+std::string Utf8Text(const CString& str) {
     std::vector<wchar_t> wide = AfxWiden(str, str.GetLength());
-    return JsonUtf8String(AfxNarrow(wide.data(), static_cast<int>(wide.size()), CP_UTF8));
+    return AfxNarrow(wide.data(), static_cast<int>(wide.size()), CP_UTF8);
 }
+
+std::string JsonString(const CString& str) { return JsonUtf8String(Utf8Text(str)); }
 
 CString AnsiFromUtf8(const std::string& utf8) {
     std::vector<wchar_t> wide = AfxWiden(utf8.data(), static_cast<int>(utf8.size()), CP_UTF8);

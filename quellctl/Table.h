@@ -52,6 +52,9 @@ inline int DisplayWidth(const CString& str) { return str.GetLength(); }
 // At most nMaxBytes bytes of the text, cut before a character that would not fit whole.
 CString LeftWholeChars(const CString& str, int nMaxBytes);
 
+// Text in the ANSI code page as UTF-8.
+std::string Utf8Text(const CString& str);
+
 // A JSON string for text in the ANSI code page: UTF-8, with quotes, backslashes and control
 // characters escaped.
 std::string JsonString(const CString& str);

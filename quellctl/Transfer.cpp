@@ -98,30 +98,149 @@ void ParseTextLines(const std::vector<CString>& lines, std::vector<ImportLine>* 
     }
 }
 
+// The text as a quoted XML attribute value in UTF-8. False for a control character other than
+// tab, line feed and carriage return: XML has no way to write those.
+bool XmlAttribute(const CString& str, std::string* pValue) {
+    // Every byte to escape is ASCII, and UTF-8 uses no ASCII byte inside a character.
+    std::string value = "\"";
+    for (char ch : Utf8Text(str)) {
+        switch (ch) {
+        case '&':
+            value += "&amp;";
+            break;
+        case '<':
+            value += "&lt;";
+            break;
+        case '>':
+            value += "&gt;";
+            break;
+        case '"':
+            value += "&quot;";
+            break;
+        case '\t':
+        case '\n':
+        case '\r': {
+            // Written as characters they would read back as blanks.
+            char reference[8];
+            sprintf(reference, "&#%d;", ch);
+            value += reference;
+            break;
+        }
+        default:
+            if (ch >= 0 && ch < 0x20)
+                return false;
+            value += ch;
+        }
+    }
+    *pValue = value + "\"";
+    return true;
+}
+
+// A GUID that follows from the text alone: two 64-bit FNV-1a hashes of it from different
+// offsets, each mixed with MurmurHash3's finalizer so that every byte of the text moves every
+// bit. Group Policy only needs uids that differ between items and stay the same between exports.
+CString StableGuid(const CString& str) {
+    unsigned char bytes[16];
+    for (int nHalf = 0; nHalf < 2; ++nHalf) {
+        unsigned long long hash = 14695981039346656037ULL + nHalf;
+        for (LPCSTR p = str; *p; ++p) {
+            hash ^= static_cast<unsigned char>(*p);
+            hash *= 1099511628211ULL;
+        }
+        hash = (hash ^ (hash >> 33)) * 0xFF51AFD7ED558CCDULL;
+        hash = (hash ^ (hash >> 33)) * 0xC4CEB9FE1A85EC53ULL;
+        hash ^= hash >> 33;
+        for (int i = 0; i < 8; ++i)
+            bytes[nHalf * 8 + i] = static_cast<unsigned char>(hash >> (8 * i));
+    }
+    CString strGuid = "{";
+    for (int i = 0; i < 16; ++i) {
+        char hex[4];
+        sprintf(hex, i == 4 || i == 6 || i == 8 || i == 10 ? "-%02X" : "%02X", bytes[i]);
+        strGuid += hex;
+    }
+    return strGuid + "}";
+}
+
 } // namespace
 
-std::string BuildRegFile(const std::vector<Entry>& entries) {
-    std::string text = std::string(kRegHeader) + "\r\n\r\n";
+std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries) {
+    const CRegistryViews& views = RegistryViews();
+    // Each path and the view it reaches on 64-bit Windows, which names the 32-bit view by its
+    // path in the 64-bit one.
+    const struct {
+        LPCSTR pszSoftware;
+        REGSAM samView;
+    } paths[] = {{"SOFTWARE\\Wow6432Node\\", KEY_WOW64_32KEY}, {"SOFTWARE\\", KEY_WOW64_64KEY}};
+    std::vector<ExportControl> controls;
     for (const Entry& entry : entries) {
         CString strKeyPath = KillBitKeyPath(entry.strClsid);
-        // Below "Software\": .reg files name the 32-bit view by its 64-bit path.
         CString strBelowSoftware = strKeyPath.Mid(static_cast<int>(strlen("Software\\")));
-        for (REGSAM samView : RegistryViews()) {
+        ExportControl control = {entry.strName, {}};
+        for (const auto& path : paths) {
             DWORD dwFlags;
-            ReadRawRegDword(HKEY_LOCAL_MACHINE, strKeyPath, KILL_BIT_VALUE_NAME, samView, &dwFlags);
-            CString strKey = CString("HKEY_LOCAL_MACHINE\\SOFTWARE\\");
-            if (samView == KEY_WOW64_32KEY)
-                strKey += "Wow6432Node\\";
-            strKey += strBelowSoftware;
-            CString strValue;
-            strValue.Format("\"%s\"=dword:%08lx", KILL_BIT_VALUE_NAME,
-                            static_cast<unsigned long>(dwFlags));
-            text += std::string("; ") + static_cast<LPCSTR>(entry.strName) + "\r\n";
-            text += std::string("[") + static_cast<LPCSTR>(strKey) + "]\r\n";
-            text += std::string(strValue) + "\r\n\r\n";
+            ReadRawRegDword(HKEY_LOCAL_MACHINE, strKeyPath, KILL_BIT_VALUE_NAME,
+                            views.GetCount() == 1 ? *views.begin() : path.samView, &dwFlags);
+            ExportValue value = {CString(path.pszSoftware) + strBelowSoftware,
+                                 FlagsWithKillBit(dwFlags, entry.bBlocked)};
+            control.values.push_back(value);
+        }
+        controls.push_back(control);
+    }
+    return controls;
+}
+
+std::string BuildRegFile(const std::vector<ExportControl>& controls) {
+    std::string text = std::string(kRegHeader) + "\r\n\r\n";
+    for (const ExportControl& control : controls) {
+        for (const ExportValue& value : control.values) {
+            CString strItem;
+            strItem.Format("; %s\r\n[HKEY_LOCAL_MACHINE\\%s]\r\n\"%s\"=dword:%08lx\r\n\r\n",
+                           static_cast<LPCSTR>(control.strName),
+                           static_cast<LPCSTR>(value.strKeyPath), KILL_BIT_VALUE_NAME,
+                           static_cast<unsigned long>(value.dwFlags));
+            text += strItem;
         }
     }
     return "\xFF\xFE" + AfxUtf16Bytes(text);
+}
+
+bool BuildGppFile(const std::vector<ExportControl>& controls, const SYSTEMTIME& changed,
+                  std::string* pXml, CString* pstrBadName) {
+    CString strChanged;
+    strChanged.Format("%04u-%02u-%02u %02u:%02u:%02u", changed.wYear, changed.wMonth, changed.wDay,
+                      changed.wHour, changed.wMinute, changed.wSecond);
+    std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+                      "<RegistrySettings clsid=\"{A3CCFC41-DFDB-43a5-8D26-0FE8B954DA51}\">\r\n";
+    for (const ExportControl& control : controls) {
+        std::string name;
+        bool bCarried = XmlAttribute(control.strName, &name);
+        xml +=
+            "  <Collection clsid=\"{53B533F5-224C-47e3-B01B-CA3B3F3FF4BF}\" name=" + name + ">\r\n";
+        for (const ExportValue& value : control.values) {
+            std::string key;
+            bCarried = XmlAttribute(value.strKeyPath, &key) && bCarried;
+            CString strItem;
+            strItem.Format("    <Registry clsid=\"{9CD4B2F4-923D-47f5-A062-E897DD1DAD50}\" "
+                           "name=\"%s\" status=\"%s\" image=\"12\" changed=\"%s\" uid=\"%s\">\r\n"
+                           "      <Properties action=\"U\" displayDecimal=\"0\" default=\"0\" "
+                           "hive=\"HKEY_LOCAL_MACHINE\" key=%s name=\"%s\" type=\"REG_DWORD\" "
+                           "value=\"%08lx\"/>\r\n"
+                           "    </Registry>\r\n",
+                           KILL_BIT_VALUE_NAME, KILL_BIT_VALUE_NAME,
+                           static_cast<LPCSTR>(strChanged),
+                           static_cast<LPCSTR>(StableGuid(value.strKeyPath)), key.c_str(),
+                           KILL_BIT_VALUE_NAME, static_cast<unsigned long>(value.dwFlags));
+            xml += strItem;
+        }
+        if (!bCarried) {
+            *pstrBadName = control.strName;
+            return false;
+        }
+        xml += "  </Collection>\r\n";
+    }
+    *pXml = xml + "</RegistrySettings>\r\n";
+    return true;
 }
 
 std::vector<ImportLine> ParseImportFile(const std::string& bytes) {

@@ -1,5 +1,5 @@
-// The files quellctl exchanges with other machines: .reg files for "reg import", and lists of
-// CLSIDs to add to the list.
+// The files quellctl exchanges with other machines: .reg files for "reg import", Group Policy
+// Preferences files, and lists of CLSIDs to add to the list.
 #pragma once
 
 #include "storage/EntryList.h"
@@ -7,10 +7,35 @@
 #include <string>
 #include <vector>
 
-// A regedit 5 file (UTF-16LE with byte-order mark, CRLF) that gives every entry's
-// "Compatibility Flags" the value it has now, in every registry view; a missing value or one
-// that is not four bytes long is written as 0, which is what it counts as.
-std::string BuildRegFile(const std::vector<Entry>& entries);
+// One value an export sets: "Compatibility Flags" under HKEY_LOCAL_MACHINE\<strKeyPath>.
+struct ExportValue {
+    CString strKeyPath; // no hive, no leading backslash
+    DWORD dwFlags;
+};
+
+// A listed control and every value the exports set for it.
+struct ExportControl {
+    CString strName;
+    std::vector<ExportValue> values;
+};
+
+// What every export carries for each entry: its "Compatibility Flags" as they are now (a missing
+// value or one that is not four bytes long counts as 0), with the kill bit as the list says,
+// under both SOFTWARE\Wow6432Node\... (read from the 32-bit view) and SOFTWARE\... (the 64-bit
+// view). On 32-bit Windows both take the one view's flags, so that a file made there blocks
+// in both views of a 64-bit machine.
+std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries);
+
+// A regedit 5 file (UTF-16LE with byte-order mark, CRLF): a "; name" comment, the key and the
+// value, for every value of every control.
+std::string BuildRegFile(const std::vector<ExportControl>& controls);
+
+// A Group Policy Preferences Registry.xml (UTF-8): one collection per control named after it,
+// holding an Update item per value. Each item's uid follows from its key, so exports of the same
+// list differ only in their "changed" time. False, with *pstrBadName the control's name, when a
+// name or a key holds a control character that XML cannot carry.
+bool BuildGppFile(const std::vector<ExportControl>& controls, const SYSTEMTIME& changed,
+                  std::string* pXml, CString* pstrBadName);
 
 struct ImportLine {
     int nLine;           // 1-based, in the file

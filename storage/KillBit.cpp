@@ -2,6 +2,10 @@
 
 #include <string.h>
 
+DWORD FlagsWithKillBit(DWORD dwFlags, bool bBlocked) {
+    return bBlocked ? (dwFlags | KILL_BIT) : (dwFlags & ~KILL_BIT);
+}
+
 namespace {
 
 // Every place where a program reads kill bits: a new consumer is one more row.
@@ -83,15 +87,11 @@ std::vector<CString> Versions(LPCSTR pszPattern, REGSAM samView) {
     return versions;
 }
 
-DWORD WantedFlags(DWORD dwFlags, bool bBlocked) {
-    return bBlocked ? (dwFlags | KILL_BIT) : (dwFlags & ~KILL_BIT);
-}
-
 // Already the wanted REG_DWORD: nothing to write.
 bool HoldsWanted(const CRegKey& key, bool bBlocked, DWORD* pdwFlags) {
     DWORD dwType = REG_NONE;
     return key.QueryDword(KILL_BIT_VALUE_NAME, pdwFlags, &dwType) == RAW_DWORD &&
-           dwType == REG_DWORD && *pdwFlags == WantedFlags(*pdwFlags, bBlocked);
+           dwType == REG_DWORD && *pdwFlags == FlagsWithKillBit(*pdwFlags, bBlocked);
 }
 
 bool SetBlockedInView(LPCSTR pszKeyPath, bool bBlocked, REGSAM samView) {
@@ -102,7 +102,7 @@ bool SetBlockedInView(LPCSTR pszKeyPath, bool bBlocked, REGSAM samView) {
     LONG rc = key.Create(HKEY_LOCAL_MACHINE, pszKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE | samView);
     if (rc == ERROR_SUCCESS)
         return HoldsWanted(key, bBlocked, &dwFlags) ||
-               key.SetDword(KILL_BIT_VALUE_NAME, WantedFlags(dwFlags, bBlocked));
+               key.SetDword(KILL_BIT_VALUE_NAME, FlagsWithKillBit(dwFlags, bBlocked));
     // Without write access a value that needs no change is still a success; for a control that
     // is to stay unblocked, a missing key or value is as good as a cleared bit.
     if (rc != ERROR_ACCESS_DENIED)

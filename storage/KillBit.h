@@ -13,6 +13,9 @@ const char KILL_BIT_VALUE_NAME[] = "Compatibility Flags";
 // "Software\...\ActiveX Compatibility\{CLSID}" for a CLSID text as held in the list.
 CString KillBitKeyPath(LPCSTR pszClsid);
 
+// The flags with the kill bit set or cleared and every other bit kept.
+DWORD FlagsWithKillBit(DWORD dwFlags, bool bBlocked);
+
 // True when the control's flags have the kill bit in every view, whatever other bits they
 // have: a control blocked in one view only can still load in the other.
 bool IsBlocked(LPCSTR pszKeyPath);

@@ -340,6 +340,34 @@ const JsonObject* FindClsid(const std::vector<JsonObject>& objects, const std::s
     return NULL;
 }
 
+// The value items of a Group Policy Preferences file, in order: the attributes of each
+// <Properties>, and as "Registry.uid", "Collection.name" those of the elements around it, their
+// references undone. A '<' in a value fails the test; a bare '&' reads back wrong.
+std::vector<JsonObject> ReadGppItems(const std::string& xml) {
+    static const std::regex element("<(Collection|Registry|Properties) ([^>]*)>");
+    static const std::regex attribute("(\\w+)=\"([^\"]*)\"");
+    const std::pair<std::string, std::string> references[] = {
+        {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#9;", "\t"}, {"&amp;", "&"}};
+    std::vector<JsonObject> items;
+    JsonObject around;
+    for (std::sregex_iterator e(xml.begin(), xml.end(), element), end; e != end; ++e) {
+        const std::string name = (*e)[1], attributes = (*e)[2];
+        JsonObject& target = name == "Properties" ? *items.insert(items.end(), around) : around;
+        for (std::sregex_iterator a(attributes.begin(), attributes.end(), attribute); a != end;
+             ++a) {
+            std::string value = (*a)[2];
+            EXPECT_EQ(std::string::npos, value.find('<')) << value;
+            for (const auto& reference : references) {
+                for (size_t at = 0; (at = value.find(reference.first, at)) != std::string::npos;
+                     at += reference.second.size())
+                    value.replace(at, reference.first.size(), reference.second);
+            }
+            target[(name == "Properties" ? "" : name + ".") + (*a)[1].str()] = value;
+        }
+    }
+    return items;
+}
+
 class Quellctl : public testing::Test {
 protected:
     void SetUp() override { Clean(); }
@@ -416,6 +444,7 @@ TEST_F(Quellctl, BadUsageExitsTwoAndNamesTheArgument) {
         {"unblock --all " + Clsid(1), Clsid(1)},
         {"block --add", "--add"},
         {"export", "FILE"},
+        {"list --gpp", "--gpp"},
         {"import", "FILE"},
         {"scan x", "\"x\""},
         {"list --csv --json", "--json"},
@@ -555,6 +584,57 @@ TEST_F(Quellctl, ExportedRegFileRestoresTheFlagsThroughRegImport) {
     EXPECT_EQ("[Setting]\r\nN0=" + std::string(kGbkName) + "\r\nS0=" + Clsid(4) +
                   "\r\nN1=five\r\nS1=" + Clsid(5) + "\r\n",
               List());
+}
+
+TEST_F(Quellctl, GppFileCarriesTheValuesOfTheRegFileUnderBothPaths) {
+    if (!HasTwoRegistryViews())
+        GTEST_SKIP() << kTwoViews;
+    const std::string awkward = " & <\"x\">\t&amp;";
+    WriteList({{kGbkName + awkward, Clsid(4)}, {"five", Clsid(5)}});
+    SetFlags(Clsid(4), 0x401, KEY_WOW64_32KEY);
+    SetFlags(Clsid(4), 0x400, KEY_WOW64_64KEY);
+    SetFlags(Clsid(5), 0x2, KEY_WOW64_32KEY);
+    SetFlags(Clsid(5), 0x400, KEY_WOW64_64KEY); // blocked in one view only: unblocked in the list
+    const std::string xml = m_dir.Path("Registry.xml"), reg = m_dir.Path("out.reg");
+    ASSERT_EQ(0u, Ctl("export --gpp \"" + xml + "\"").code);
+    const std::string text = ReadFileBytes(xml);
+    EXPECT_EQ(0u, text.find("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<RegistrySettings "
+                            "clsid=\"{A3CCFC41-DFDB-43a5-8D26-0FE8B954DA51}\">"));
+
+    // Each item holds what the .reg file sets, imported into emptied keys.
+    ASSERT_EQ(0u, Ctl("export \"" + reg + "\"").code);
+    DeleteTestClsidKeys(kGroup, kLastClsid);
+    ASSERT_EQ(0u, RunProcess("reg.exe import \"" + reg + "\" /reg:64").code);
+    std::vector<JsonObject> items = ReadGppItems(text);
+    ASSERT_EQ(4u, items.size()) << text;
+    const char* values[] = {"00000401", "00000400", "00000002", "00000000"};
+    std::set<std::string> uids;
+    for (size_t i = 0; i < items.size(); ++i) {
+        JsonObject& item = items[i];
+        const std::string clsid = Clsid(i < 2 ? 4 : 5), wow = i % 2 ? "" : "Wow6432Node\\";
+        EXPECT_EQ(values[i], item["value"]);
+        EXPECT_EQ("0x" + item["value"],
+                  DescribeFlags(clsid, wow.empty() ? KEY_WOW64_64KEY : KEY_WOW64_32KEY));
+        EXPECT_EQ("SOFTWARE\\" + wow + CompatKey(clsid).substr(9), item["key"]);
+        EXPECT_EQ("12 U HKEY_LOCAL_MACHINE Compatibility Flags REG_DWORD",
+                  item["Registry.image"] + " " + item["action"] + " " + item["hive"] + " " +
+                      item["name"] + " " + item["type"]);
+        EXPECT_TRUE(std::regex_match(item["Registry.changed"],
+                                     std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d")));
+        EXPECT_EQ(i < 2 ? kUtf8Name + awkward : "five", item["Collection.name"]);
+        uids.insert(item["Registry.uid"]);
+    }
+    EXPECT_EQ(4u, uids.size());
+    // A second export differs only in its time; a name XML cannot carry writes no file.
+    ASSERT_EQ(0u, Ctl("export --gpp \"" + reg + "\"").code);
+    const std::regex changed("changed=\"[^\"]*\"");
+    EXPECT_EQ(std::regex_replace(text, changed, ""),
+              std::regex_replace(ReadFileBytes(reg), changed, ""));
+    WriteList({{"bell\a", Clsid(6)}});
+    Outcome bad = Ctl("export --gpp \"" + m_dir.Path("bad.xml") + "\"");
+    EXPECT_EQ(1u, bad.code);
+    EXPECT_TRUE(Contains(bad.err, "bell\a")) << bad.err;
+    EXPECT_FALSE(FileExists(m_dir.Path("bad.xml")));
 }
 
 TEST_F(Quellctl, ImportOfTextSkipsBadAndDuplicateLinesAndKeepsFlags) {
