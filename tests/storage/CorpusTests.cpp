@@ -104,7 +104,7 @@ TEST_F(Corpus, HostileListFilesLoadByTheRulesAndSaveKeepsEverythingElse) {
     }
 }
 
-TEST_F(Corpus, RegistryValuesOfEveryTypeAndSizeReadAsTheirFourBytesOrZero) {
+TEST_F(Corpus, OnlyADwordOrFourBinaryBytesHoldFlagsAndAnythingElseIsReplaced) {
     struct ValueCase {
         const char* what;
         DWORD type;
@@ -115,13 +115,17 @@ TEST_F(Corpus, RegistryValuesOfEveryTypeAndSizeReadAsTheirFourBytesOrZero) {
     };
     const ValueCase corpus[] = {
         {"REG_SZ \"1024\"", REG_SZ, std::string("1024", 5), false, 0x400, 0},
+        // Four bytes once converted to ANSI: 0x00303034, 0x00343434.
+        {"REG_SZ \"400\"", REG_SZ, std::string("400", 4), false, 0x400, 0},
+        {"REG_EXPAND_SZ \"444\"", REG_EXPAND_SZ, std::string("444", 4), false, 0x400, 0},
+        {"REG_MULTI_SZ \"44\"", REG_MULTI_SZ, std::string("44\0", 4), false, 0x400, 0},
         {"REG_QWORD 0x400", REG_QWORD, std::string("\x00\x04\0\0\0\0\0\0", 8), false, 0x400, 0},
         {"REG_BINARY of 2 bytes", REG_BINARY, std::string("\x00\x04", 2), false, 0x400, 0},
         {"REG_BINARY of 8 bytes", REG_BINARY, std::string("\x00\x04\0\0\0\0\0\0", 8), false, 0x400,
          0},
         {"REG_BINARY of 4 bytes", REG_BINARY, std::string("\x01\x04\0\0", 4), true, 0x401, 0x1},
         {"REG_DWORD_BIG_ENDIAN 0x400", REG_DWORD_BIG_ENDIAN, std::string("\0\0\x04\0", 4), false,
-         0x40400, 0x40000},
+         0x400, 0},
         {"an empty value", REG_BINARY, std::string(), false, 0x400, 0},
     };
     for (const ValueCase& c : corpus) {
