@@ -206,6 +206,14 @@ TEST_F(ProfileFileOnDisk, ReadingADirectoryFailsWithAnEmptyImage) {
 TEST_F(ProfileFileOnDisk, SaveReplacesTheContentAndLeavesNoTemporaryFileBehind) {
     // The name's trail byte is 0x5C, and the second path ends its folder with '/'.
     const std::string paths[] = {m_dir.Path("\x81\x5c.ini"), m_dir.Path() + "/b.ini"};
+    // Left by saves of a process that no longer runs and of one that does (the desktop's), and
+    // one not of a save.
+    DWORD dwRunning = 0;
+    GetWindowThreadProcessId(GetDesktopWindow(), &dwRunning);
+    const std::string live = "b.ini." + std::to_string(dwRunning) + ".tmp";
+    for (const std::string& name :
+         {std::string("b.ini.4294967292.tmp"), live, std::string("b.ini.x.tmp")})
+        WriteFileBytes(m_dir.Path(name), "");
     for (const std::string& path : paths) {
         for (LPCSTR content : {"[old]\r\nk=1\r\n", "[new]\r\n"}) {
             ASSERT_TRUE(Parsed(content).Write(path.c_str()));
@@ -214,7 +222,8 @@ TEST_F(ProfileFileOnDisk, SaveReplacesTheContentAndLeavesNoTemporaryFileBehind) 
             EXPECT_EQ(content, read.Serialize());
         }
     }
-    EXPECT_EQ((std::vector<std::string>{"b.ini", "\x81\x5c.ini"}), List(m_dir.Path()));
+    EXPECT_EQ((std::vector<std::string>{"b.ini", live, "b.ini.x.tmp", "\x81\x5c.ini"}),
+              List(m_dir.Path()));
 }
 
 TEST_F(ProfileFileOnDisk, SaveIntoAMissingDirectoryFailsAndLeavesNothingBehind) {
@@ -239,10 +248,12 @@ TEST_F(ProfileFileOnDisk, SaveWorksBeyondMaxPath) {
         ASSERT_TRUE(CreateDirectoryW(Widen("\\\\?\\" + path).c_str(), NULL));
     }
     path += "\\Quellbox.ini";
-    ASSERT_TRUE(Parsed("[s]\r\nk=1\r\n").Write(path.c_str()));
-    CProfileFile read;
-    ASSERT_TRUE(read.Read(path.c_str()));
-    EXPECT_EQ("[s]\r\nk=1\r\n", read.Serialize());
+    for (LPCSTR content : {"[s]\r\nk=1\r\n", "[s]\r\nk=2\r\n"}) {
+        ASSERT_TRUE(Parsed(content).Write(path.c_str()));
+        CProfileFile read;
+        ASSERT_TRUE(read.Read(path.c_str()));
+        EXPECT_EQ(content, read.Serialize());
+    }
 }
 
 // Quadratic work (a whole-file rewrite or a scan per key) takes seconds here.
