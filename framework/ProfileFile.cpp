@@ -152,7 +152,7 @@ bool IsStorableSection(LPCSTR psz) {
 bool CProfileFile::Read(LPCSTR pszPath) {
     Parse(NULL, 0);
     std::string data;
-    if (!pszPath || !AfxReadFile(pszPath, &data)) {
+    if (!pszPath || !AfxReadFile(pszPath, &data, AFX_MAX_PROFILE_BYTES)) {
         DWORD error = pszPath ? GetLastError() : ERROR_INVALID_NAME;
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
@@ -160,7 +160,15 @@ bool CProfileFile::Read(LPCSTR pszPath) {
     return true;
 }
 
-bool CProfileFile::Write(LPCSTR pszPath) const { return AfxReplaceFile(pszPath, Serialize()); }
+bool CProfileFile::Write(LPCSTR pszPath) const {
+    const std::string bytes = Serialize();
+    // A file that Read would refuse is not made: the old one stays.
+    if (bytes.size() > AFX_MAX_PROFILE_BYTES) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return false;
+    }
+    return AfxReplaceFile(pszPath, bytes);
+}
 
 void CProfileFile::Parse(const char* pData, size_t nSize) {
     m_prefix.clear();

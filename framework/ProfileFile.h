@@ -11,14 +11,21 @@
 #include <unordered_map>
 #include <vector>
 
+// The largest file Read takes, and Write makes. In memory a file of short lines takes some fifty
+// times its size, which a 32-bit process must still find room for; a list of 40,000 controls
+// fits.
+const DWORD AFX_MAX_PROFILE_BYTES = 4 * 1024 * 1024;
+
 class CProfileFile {
 public:
     // Replaces the image with the file's contents. A missing file gives an empty image and
-    // succeeds; any other failure to read leaves an empty image and returns false.
+    // succeeds; any other failure to read (ERROR_FILE_TOO_LARGE beyond AFX_MAX_PROFILE_BYTES)
+    // leaves an empty image and returns false.
     bool Read(LPCSTR pszPath);
-    // Writes the image to a temporary file beside pszPath and moves it over pszPath, so the file
+    // Writes the image to a temporary file beside pszPath that then replaces pszPath, so the file
     // holds either its old contents or the new ones. False when anything failed, with the reason
-    // in GetLastError; the old file is then untouched.
+    // in GetLastError (ERROR_FILE_TOO_LARGE beyond AFX_MAX_PROFILE_BYTES); the old file is then
+    // untouched.
     bool Write(LPCSTR pszPath) const;
 
     void Parse(const char* pData, size_t nSize);

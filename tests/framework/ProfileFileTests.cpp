@@ -226,8 +226,11 @@ TEST_F(ProfileFileOnDisk, SaveReplacesTheContentAndLeavesNoTemporaryFileBehind) 
               List(m_dir.Path()));
 }
 
-TEST_F(ProfileFileOnDisk, SaveIntoAMissingDirectoryFailsAndLeavesNothingBehind) {
+TEST_F(ProfileFileOnDisk, SaveIntoAMissingDirectoryOrBeyondTheSizeLimitFailsLeavingNothing) {
     EXPECT_FALSE(Parsed("[s]\n").Write(m_dir.Path("missing\\a.ini").c_str()));
+    EXPECT_FALSE(
+        Parsed(std::string(AFX_MAX_PROFILE_BYTES + 1, '\n')).Write(m_dir.Path("a.ini").c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_TOO_LARGE), GetLastError());
     EXPECT_TRUE(List(m_dir.Path()).empty());
 }
 

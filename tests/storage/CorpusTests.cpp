@@ -56,6 +56,11 @@ std::vector<ListFileCase> ListFileCorpus() {
                       "[Setting]\nN0=a\nS0=1\n[setting]\nN0=b\nS0=2\nN1=c\n",
                       {"a"},
                       {"[setting]\nN0=b\nS0=2\nN1=c\n"}});
+    const std::string list = "[Setting]\nN0=a\nS0=1\n";
+    corpus.push_back({"empty lines up to the size limit",
+                      std::string(AFX_MAX_PROFILE_BYTES - list.size() - 2, '\n') + list,
+                      {"a"},
+                      {}});
     // A thousand entries, and 98,000 keys of another section that a save must carry over.
     ListFileCase many = {"100,000 keys", "[Setting]\n", {}, {}};
     for (int i = 0; i < 1000; ++i) {

@@ -172,6 +172,13 @@ TEST_F(EntryListFile, AMissingFileLoadsNothingButOneThatCannotBeReadIsNeverOverw
     CloseHandle(hLock);
     EXPECT_EQ(saved, ReadFileBytes(listFile));
 
+    // Too large to hold.
+    WriteFileBytes(listFile, std::string(AFX_MAX_PROFILE_BYTES + 1, '\n'));
+    EXPECT_FALSE(EntryList::Load(entries));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_TOO_LARGE), GetLastError());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_TOO_LARGE), EntryList::Save(entries).dwListFileError);
+    EXPECT_EQ(AFX_MAX_PROFILE_BYTES + 1, ReadFileBytes(listFile).size());
+
     UseListFile(dir.Path("no such directory\\Quellbox.ini"));
     EXPECT_TRUE(Load().m_entries.empty());
 }
