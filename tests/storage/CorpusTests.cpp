@@ -38,14 +38,16 @@ std::vector<ListFileCase> ListFileCorpus() {
                       "[Setting]\nN0=" + std::string(1 << 20, 'x') + "\nS0=1\n[End]\n; end\n",
                       {std::string(1 << 20, 'x')},
                       {"; end\n"}});
+    // Read, as by Windows, through UTF-16.
     corpus.push_back({"a lone lead byte at the end of a value",
                       "[Setting]\r\nN0=abc\x81\r\nS0=1\x81\r\n",
-                      {"abc\x81"},
+                      {"abc?"},
                       {}});
+    // Windows reads the mark as part of the first line: the header goes on a line of its own.
     corpus.push_back({"a UTF-8 byte-order mark",
                       "\xEF\xBB\xBF[Setting]\r\nN0=a\r\nS0=1\r\n",
                       {"a"},
-                      {"\xEF\xBB\xBF[Setting]\r\n"}});
+                      {"\xEF\xBB\xBF\r\n[Setting]\r\n"}});
     corpus.push_back({"CR-only line ends",
                       "[Other]\rk=v\r[Setting]\rN0=a\rS0=1\r[Z]\rq=r",
                       {"a"},
@@ -53,9 +55,9 @@ std::vector<ListFileCase> ListFileCorpus() {
     corpus.push_back(
         {"keys out of order", "[Setting]\nS1=2\nN1=b\n;c\nS0=1\nN0=a\n", {"a", "b"}, {}});
     corpus.push_back({"two list sections",
-                      "[Setting]\nN0=a\nS0=1\n[setting]\nN0=b\nS0=2\nN1=c\n",
+                      "[Setting]\nN0=a\nS0=1\n[setting]\nN0=b\nS0=2\nN1=c\n[K]\n",
                       {"a"},
-                      {"[setting]\nN0=b\nS0=2\nN1=c\n"}});
+                      {"[K]\n"}});
     const std::string list = "[Setting]\nN0=a\nS0=1\n";
     corpus.push_back({"empty lines up to the size limit",
                       std::string(AFX_MAX_PROFILE_BYTES - list.size() - 2, '\n') + list,
@@ -97,6 +99,7 @@ TEST_F(Corpus, HostileListFilesLoadByTheRulesAndSaveKeepsEverythingElse) {
         const std::string saved = ReadFileBytes(listFile);
         for (const std::string& run : c.kept)
             EXPECT_NE(std::string::npos, saved.find(run)) << run.substr(0, 40);
+        EXPECT_EQ(loaded.Named(), ListFileAsWindowsReadsIt(listFile));
 
         EntryRows again = Load();
         ASSERT_EQ(loaded.m_entries.size(), again.m_entries.size());
