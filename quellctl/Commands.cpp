@@ -7,6 +7,7 @@
 #include "storage/ComRegistration.h"
 #include "storage/EntryList.h"
 #include "storage/KillBit.h"
+#include "storage/KnownKillBits.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -17,10 +18,7 @@
 
 namespace {
 
-void Print(const std::string& text) {
-    fwrite(text.data(), 1, text.size(), stdout);
-    fflush(stdout);
-}
+DWORD g_dwOutputError = ERROR_SUCCESS; // of the first write to stdout that failed
 
 std::string Count(int n, LPCSTR pszOne, LPCSTR pszMany) {
     return std::to_string(n) + " " + (n == 1 ? pszOne : pszMany);
@@ -35,6 +33,71 @@ bool LoadEntries(CEntryArray* pEntries) {
     PrintError("cannot read the list file %s: %s", ListFile(),
                static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
     return false;
+}
+
+// For answers about the whole list: a list file that is not there, such as a mistyped --ini,
+// must not pass for an empty list.
+int LoadExistingEntries(CEntryArray* pEntries) {
+    std::string bytes;
+    if (!AfxReadFile(ListFile(), &bytes)) {
+        DWORD dwError = ::GetLastError();
+        if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND) {
+            PrintError("the list file %s does not exist", ListFile());
+            return EXIT_USAGE;
+        }
+    }
+    return LoadEntries(pEntries) ? EXIT_OK : EXIT_FAILED;
+}
+
+// Held by a command that changes the list from its read to its save, so that two processes
+// changing it at once both land: an exclusive handle on "<list file>.lock", which the system
+// deletes when the handle closes, even when the process dies.
+class CListLock {
+public:
+    CListLock() : m_hFile(INVALID_HANDLE_VALUE) {}
+    ~CListLock() {
+        if (m_hFile != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_hFile);
+    }
+    // False, with the reason on stderr, when another process held the list all the while.
+    bool Lock();
+
+private:
+    CListLock(const CListLock&);
+    CListLock& operator=(const CListLock&);
+
+    HANDLE m_hFile;
+};
+
+// Long enough for another command's scan of a large registry, short enough for a script.
+const DWORD kLockWaitMs = 10000;
+
+bool CListLock::Lock() {
+    const CString strLock = CString(ListFile()) + ".lock";
+    const DWORD dwStart = ::GetTickCount();
+    for (;;) {
+        m_hFile = ::CreateFileA(strLock, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+        if (m_hFile != INVALID_HANDLE_VALUE)
+            return true;
+        // Held, or deleted but not yet gone (access denied). Where no lock file can be made at
+        // all (no right to create files there, a path too long for it), the command runs as it
+        // did before the lock: a save there fails on its own.
+        DWORD dwError = ::GetLastError();
+        bool bHeld = dwError == ERROR_SHARING_VIOLATION ||
+                     (dwError == ERROR_ACCESS_DENIED &&
+                      (::GetFileAttributesA(strLock) != INVALID_FILE_ATTRIBUTES ||
+                       ::GetLastError() != ERROR_FILE_NOT_FOUND));
+        if (!bHeld)
+            return true;
+        if (::GetTickCount() - dwStart >= kLockWaitMs) {
+            PrintError("the list file %s is being changed by another process (%s is held); "
+                       "nothing was done",
+                       ListFile(), static_cast<LPCSTR>(strLock));
+            return false;
+        }
+        ::Sleep(50);
+    }
 }
 
 // For looking CLSIDs up among many entries, one look-up each.
@@ -77,24 +140,52 @@ CString FlagsCell(RawDwordState state, DWORD dwFlags) {
     return strCell;
 }
 
-// "Blocked" and the raw flags of each registry view, as columns and as the cells of one row.
+} // namespace
+
+// Each reader's kill-bit columns: blocked or not, then its raw flags on 32-bit Windows, or in the
+// 32-bit and the 64-bit view.
+struct KillBitColumns {
+    unsigned reader;
+    CColumn columns[4];
+};
+const KillBitColumns kKillBitColumns[] = {
+    {READER_IE,
+     {{"Blocked", "blocked", JSON_YES_NO},
+      {"Flags", "flags", JSON_TEXT},
+      {"Flags32", "flags32", JSON_TEXT},
+      {"Flags64", "flags64", JSON_TEXT}}},
+    {READER_OFFICE,
+     {{"Office", "officeBlocked", JSON_YES_NO},
+      {"OfficeFlags", "officeFlags", JSON_TEXT},
+      {"OfficeFlags32", "officeFlags32", JSON_TEXT},
+      {"OfficeFlags64", "officeFlags64", JSON_TEXT}}},
+};
+
 void AddKillBitColumns(std::vector<CColumn>* pColumns) {
     const CRegistryViews& views = RegistryViews();
-    pColumns->push_back({"Blocked", "blocked", JSON_YES_NO});
-    for (REGSAM samView : views) {
-        if (views.GetCount() == 1)
-            pColumns->push_back({"Flags", "flags", JSON_TEXT});
-        else if (samView == KEY_WOW64_32KEY)
-            pColumns->push_back({"Flags32", "flags32", JSON_TEXT});
-        else
-            pColumns->push_back({"Flags64", "flags64", JSON_TEXT});
+    for (const KillBitColumns& reader : kKillBitColumns) {
+        pColumns->push_back(reader.columns[0]);
+        for (REGSAM samView : views)
+            pColumns->push_back(reader.columns[views.GetCount() == 1        ? 1
+                                               : samView == KEY_WOW64_32KEY ? 2
+                                                                            : 3]);
     }
 }
 
+// A view's cell holds the flags of each of the reader's keys in that view, blank-separated.
 void AddKillBitCells(const KillBitFlags& flags, std::vector<CString>* pRow) {
-    pRow->push_back(flags.IsBlocked() ? "yes" : "no");
-    for (int i = 0; i < RegistryViews().GetCount(); ++i)
-        pRow->push_back(FlagsCell(flags.states[i], flags.values[i]));
+    for (const KillBitColumns& reader : kKillBitColumns) {
+        pRow->push_back(flags.IsBlocked(reader.reader) ? "yes" : "no");
+        for (REGSAM samView : RegistryViews()) {
+            CString strCell;
+            for (const KillBitValue& value : flags.values) {
+                if (value.key.pConsumer->reader == reader.reader && value.key.samView == samView)
+                    strCell +=
+                        CString(strCell.IsEmpty() ? "" : " ") + FlagsCell(value.state, value.value);
+            }
+            pRow->push_back(strCell);
+        }
+    }
 }
 
 std::string FormatTable(const CTable& table, OutputFormat format) {
@@ -109,6 +200,8 @@ std::string FormatTable(const CTable& table, OutputFormat format) {
     return table.FormatText();
 }
 
+namespace {
+
 // "32 64": the views a control is registered in, by their bitness.
 CString ViewsCell(unsigned viewMask) {
     CString strViews;
@@ -122,10 +215,10 @@ CString ViewsCell(unsigned viewMask) {
     return strViews;
 }
 
-// A list entry's name for a control found by the scan: its class name as the dialog could have
-// taken it (one line, at most 50 bytes), or its CLSID when it has none.
-CString NameToList(const InstalledControl& control) {
-    CString strName = LeftWholeChars(control.reg.strClassName, kMaxNameBytes);
+} // namespace
+
+CString NameToList(const CString& strText, const CString& strClsid) {
+    CString strName = LeftWholeChars(strText, kMaxNameBytes);
     // Control characters are single bytes below every trail byte: replaced in place.
     LPSTR psz = strName.GetBuffer(strName.GetLength());
     for (LPSTR p = psz; *p; ++p) {
@@ -135,10 +228,23 @@ CString NameToList(const InstalledControl& control) {
     strName.ReleaseBuffer();
     strName.TrimLeft();
     strName.TrimRight();
-    return strName.IsEmpty() ? control.strClsid : strName;
+    return strName.IsEmpty() ? strClsid : strName;
 }
 
-} // namespace
+void Print(const std::string& text) {
+    if ((fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0) &&
+        g_dwOutputError == ERROR_SUCCESS) {
+        g_dwOutputError = ::GetLastError() != ERROR_SUCCESS ? ::GetLastError() : ERROR_WRITE_FAULT;
+    }
+}
+
+int FinishOutput(int nExitCode) {
+    if (g_dwOutputError == ERROR_SUCCESS)
+        return nExitCode;
+    PrintError("cannot write the output: %s",
+               static_cast<LPCSTR>(AfxGetSystemMessage(g_dwOutputError)));
+    return nExitCode == EXIT_OK ? EXIT_FAILED : nExitCode;
+}
 
 void PrintError(LPCSTR pszFormat, ...) {
     va_list args;
@@ -160,9 +266,10 @@ int ListCommand(OutputFormat format) {
                                    {"Class", "className", JSON_TEXT},
                                    {"Server", "server", JSON_TEXT}});
     CTable table(columns);
+    const std::vector<KillBitKey> locations = KillBitLocations(READER_IE | READER_OFFICE);
     for (const Entry& entry : entries.m_entries) {
         std::vector<CString> row = {entry.strName, entry.strClsid};
-        AddKillBitCells(ReadKillBitFlags(entry.strClsid), &row);
+        AddKillBitCells(ReadKillBitFlags(entry.strClsid, locations), &row);
         ComRegistration reg;
         bool bRegistered = FindComRegistration(entry.strClsid, &reg);
         row.insert(row.end(), {bRegistered ? "yes" : "no", reg.strClassName, reg.strServer});
@@ -173,6 +280,9 @@ int ListCommand(OutputFormat format) {
 }
 
 int ScanCommand(const ScanOptions& options) {
+    CListLock lock;
+    if (options.bAdd && !lock.Lock())
+        return EXIT_FAILED;
     CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;
@@ -184,6 +294,8 @@ int ScanCommand(const ScanOptions& options) {
         if (options.bUnblockedOnly && control.killBit.IsBlocked())
             continue;
         if (options.bScriptableOnly && !control.bSafeForScripting && !control.bSafeForInitializing)
+            continue;
+        if (options.bKnownOnly && KnownKillBitDocuments(control.strClsid).IsEmpty())
             continue;
         shown.push_back(&control);
     }
@@ -202,8 +314,8 @@ int ScanCommand(const ScanOptions& options) {
                            kPartlyBlocked);
                 continue;
             }
-            Entry entry = {NameToList(*pControl), pControl->strClsid,
-                           pControl->killBit.IsBlocked()};
+            Entry entry = {NameToList(pControl->reg.strClassName, pControl->strClsid),
+                           pControl->strClsid, pControl->killBit.IsBlocked()};
             entries.m_entries.push_back(entry);
             added.push_back(pControl);
         }
@@ -223,6 +335,7 @@ int ScanCommand(const ScanOptions& options) {
                                     {"SafeInit", "safeForInitializing", JSON_YES_NO}};
     AddKillBitColumns(&columns);
     columns.push_back({"Listed", "listed", JSON_YES_NO});
+    columns.push_back({"Known", "known", JSON_LIST});
     CTable table(columns);
     for (const InstalledControl* pControl : shown) {
         std::vector<CString> row = {pControl->strClsid,
@@ -233,6 +346,7 @@ int ScanCommand(const ScanOptions& options) {
                                     pControl->bSafeForInitializing ? "yes" : "no"};
         AddKillBitCells(pControl->killBit, &row);
         row.push_back(listed.count(static_cast<LPCSTR>(pControl->strClsid)) ? "yes" : "no");
+        row.push_back(KnownKillBitDocuments(pControl->strClsid));
         table.AddRow(row);
     }
     Print(FormatTable(table, options.format));
@@ -241,55 +355,78 @@ int ScanCommand(const ScanOptions& options) {
     return bSaved ? EXIT_OK : EXIT_FAILED;
 }
 
-int CheckCommand(const std::vector<CString>& clsids, bool bAll) {
+int CheckCommand(const std::vector<CString>& clsids, bool bAll, unsigned readers) {
     CEntryArray entries;
     if (bAll) {
-        if (!LoadEntries(&entries))
-            return EXIT_FAILED;
+        int nLoaded = LoadExistingEntries(&entries);
+        if (nLoaded != EXIT_OK)
+            return nLoaded;
     } else {
         for (const CString& strClsid : clsids)
             entries.m_entries.push_back({CString(), strClsid, false});
     }
-    int nUnblocked = 0;
-    for (const Entry& entry : entries.m_entries) {
-        if (ReadKillBitFlags(entry.strClsid).IsBlocked())
+    return CheckEntries(entries.m_entries, readers);
+}
+
+int CheckEntries(const std::vector<Entry>& entries, unsigned readers) {
+    // One write for all the lines: one each costs more than the check itself for hundreds.
+    std::string unblocked;
+    const std::vector<KillBitKey> locations = KillBitLocations(readers);
+    for (const Entry& entry : entries) {
+        if (ReadKillBitFlags(entry.strClsid, locations).IsBlocked(readers))
             continue;
-        Print(std::string("not blocked: ") + static_cast<LPCSTR>(entry.strClsid) +
-              (entry.strName.IsEmpty() ? "" : "  ") + static_cast<LPCSTR>(entry.strName) + "\n");
-        ++nUnblocked;
+        unblocked += std::string("not blocked: ") + static_cast<LPCSTR>(entry.strClsid) +
+                     (entry.strName.IsEmpty() ? "" : "  ") + static_cast<LPCSTR>(entry.strName) +
+                     "\n";
     }
-    if (nUnblocked > 0)
+    Print(unblocked);
+    if (!unblocked.empty())
         return EXIT_FAILED;
-    Print("blocked in every view: " + Count(entries.GetEntryCount(), "control", "controls") + "\n");
+    Print("blocked in every view: " +
+          Count(static_cast<int>(entries.size()), "control", "controls") + "\n");
     return EXIT_OK;
 }
 
 int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bAll,
-                      LPCSTR pszAddName) {
-    LPCSTR pszState = bBlocked ? "blocked" : "unblocked";
+                      LPCSTR pszAddName, unsigned readers) {
     CEntryArray entries;
-    std::vector<CString> targets = clsids;
-    if (bAll || pszAddName) {
+    if (bAll && !LoadEntries(&entries))
+        return EXIT_FAILED;
+    for (const CString& strClsid : clsids)
+        entries.m_entries.push_back({pszAddName ? pszAddName : "", strClsid, bBlocked});
+    return SetBlockedEntries(bBlocked, entries.m_entries, pszAddName != NULL, readers);
+}
+
+int SetBlockedEntries(bool bBlocked, const std::vector<Entry>& targets, bool bAdd,
+                      unsigned readers) {
+    if (bAdd) {
+        // Listed first, then set below like any other: the other rows' kill bits stay untouched.
+        CListLock lock;
+        if (!lock.Lock())
+            return EXIT_FAILED;
+        CEntryArray entries;
         if (!LoadEntries(&entries))
             return EXIT_FAILED;
-    }
-    if (bAll) {
-        targets.clear();
-        for (const Entry& entry : entries.m_entries)
-            targets.push_back(entry.strClsid);
-    }
-    if (pszAddName && EntryList::FindClsid(entries, targets[0]) < 0) {
-        // Listed first, then set below like any other: the other rows' kill bits stay untouched.
-        Entry entry = {pszAddName, targets[0], bBlocked};
-        entries.m_entries.push_back(entry);
-        if (!SaveList(entries))
+        std::set<std::string> listed = ListedClsids(entries);
+        std::vector<CString> added;
+        for (const Entry& target : targets) {
+            if (listed.insert(static_cast<LPCSTR>(target.strClsid)).second) {
+                entries.m_entries.push_back(target);
+                added.push_back(target.strClsid);
+            }
+        }
+        if (!added.empty() && !SaveList(entries))
             return EXIT_FAILED;
-        Print(std::string("added: ") + static_cast<LPCSTR>(targets[0]) + "\n");
+        for (const CString& strClsid : added)
+            Print(std::string("added: ") + static_cast<LPCSTR>(strClsid) + "\n");
     }
 
+    LPCSTR pszState = bBlocked ? "blocked" : "unblocked";
     int nFailed = 0;
-    for (const CString& strClsid : targets) {
-        if (SetBlocked(KillBitKeyPath(strClsid), bBlocked)) {
+    const std::vector<KillBitKey> locations = KillBitLocations(readers);
+    for (const Entry& target : targets) {
+        const CString& strClsid = target.strClsid;
+        if (SetBlocked(KillBitKeys(locations, strClsid), bBlocked)) {
             Print(std::string(pszState) + ": " + static_cast<LPCSTR>(strClsid) + "\n");
         } else {
             PrintError("cannot write the kill bit of %s", static_cast<LPCSTR>(strClsid));
@@ -301,8 +438,9 @@ int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bA
 
 int ExportCommand(LPCSTR pszFile) {
     CEntryArray entries;
-    if (!LoadEntries(&entries))
-        return EXIT_FAILED;
+    int nLoaded = LoadExistingEntries(&entries);
+    if (nLoaded != EXIT_OK)
+        return nLoaded;
     if (!AfxReplaceFile(pszFile, BuildRegFile(entries.m_entries))) {
         PrintError("cannot write %s: %s", pszFile,
                    static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
@@ -320,6 +458,9 @@ int ImportCommand(LPCSTR pszFile) {
                    static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
         return EXIT_FAILED;
     }
+    CListLock lock;
+    if (!lock.Lock())
+        return EXIT_FAILED;
     CEntryArray entries;
     if (!LoadEntries(&entries))
         return EXIT_FAILED;

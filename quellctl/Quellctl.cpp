@@ -16,24 +16,36 @@ namespace {
 const char kUsage[] =
     "Usage: quellctl [--ini PATH] COMMAND [ARGUMENTS]\n"
     "\n"
-    "Sets and clears the Internet Explorer kill bits of ActiveX controls, keeps the\n"
-    "Quellbox list of them, and finds the controls installed on this machine.\n"
+    "Sets and clears the kill bits of ActiveX controls for Internet Explorer (and\n"
+    "Office), keeps the Quellbox list of them, and finds the controls installed here.\n"
     "\n"
     "  list [--csv | --json]    Every listed control: name, CLSID, blocked or not, the\n"
     "                           \"Compatibility Flags\" of each registry view (- missing,\n"
-    "                           ? not four bytes) and its COM registration here.\n"
-    "  scan [--unblocked] [--scriptable] [--csv | --json] [--add]\n"
+    "                           ? not four bytes), the same for Office, and its COM\n"
+    "                           registration here.\n"
+    "  scan [--unblocked] [--scriptable] [--known] [--csv | --json] [--add]\n"
     "                           Every ActiveX control registered here, in CLSID order:\n"
     "                           name, server, registry views, safety marks, kill bit,\n"
-    "                           listed or not. --unblocked: only those not blocked in\n"
-    "                           every view; --scriptable: only those marked safe for\n"
-    "                           scripting or initialising; --add: lists the ones shown\n"
-    "                           that are not listed yet, without changing a kill bit.\n"
+    "                           listed or not, Microsoft's documents that killed it.\n"
+    "                           --unblocked: only those not blocked in every view;\n"
+    "                           --scriptable: only those marked safe for scripting or\n"
+    "                           initialising; --known: only those Microsoft killed;\n"
+    "                           --add: lists the ones shown that are not listed yet,\n"
+    "                           without changing a kill bit.\n"
+    "  known [--installed] [--unblocked] [--csv | --json]\n"
+    "                           Every control that Microsoft killed in its security\n"
+    "                           bulletins and advisories: CLSID, product, documents,\n"
+    "                           installed here or not, kill bit. --installed: only those\n"
+    "                           installed here; --unblocked: only those not blocked.\n"
     "  check --all | CLSID...   Exit code 0 when every control named (or listed) is\n"
     "                           blocked in every view, else 1, naming each one not.\n"
     "  block CLSID...           Sets the kill bit; the other flag bits are kept.\n"
     "  block --all              Blocks every listed control.\n"
     "  block --add NAME CLSID   Blocks and lists the control when it is not listed.\n"
+    "  check --known [--installed]\n"
+    "  block --known [--installed] [--add]\n"
+    "                           The same for every control Microsoft killed (or every one\n"
+    "                           installed here); --add lists them under their products.\n"
     "  unblock ...              Clears the kill bit, with the same arguments as block.\n"
     "  export FILE.reg          Writes the flags of every listed control as a .reg file\n"
     "                           for \"reg import\" on other machines.\n"
@@ -42,6 +54,7 @@ const char kUsage[] =
     "\n"
     "  --ini PATH               The list file; by default Quellbox.ini beside quellctl.exe.\n"
     "  --csv, --json            Comma-separated values, or a JSON array in UTF-8.\n"
+    "  --office                 block, unblock and check cover Office's kill bits too.\n"
     "  /?, --help               Shows this help.\n"
     "\n"
     "A CLSID is 32 hexadecimal digits as 8-4-4-4-12, with or without braces, in any case.\n"
@@ -56,7 +69,10 @@ struct Arguments {
     bool bAll = false;
     bool bUnblocked = false;
     bool bScriptable = false;
-    bool bAdd = false; // scan
+    bool bAdd = false;    // scan, block --known
+    bool bOffice = false; // block, unblock and check
+    bool bKnown = false;
+    bool bInstalled = false;
     std::vector<const char*> operands;
 };
 
@@ -77,11 +93,15 @@ int UsageError(const char* pszFormat, const char* pszArg) {
 
 // EXIT_OK when the arguments parse; else what to exit with.
 int Parse(int argc, char** argv, Arguments* pArgs) {
+    bool bKnown = false; // anywhere on the line, it makes --add a switch
+    for (int i = 1; i < argc; ++i)
+        bKnown = bKnown || _stricmp(argv[i], "--known") == 0;
     for (int i = 1; i < argc; ++i) {
         const char* pszArg = argv[i];
         bool bIni = _stricmp(pszArg, "--ini") == 0;
-        // scan's --add is a switch; block's and unblock's takes the name.
-        bool bAddSwitch = _stricmp(pszArg, "--add") == 0 && IsCommand(pArgs->pszCommand, "scan");
+        // scan's and block --known's --add is a switch; block's and unblock's takes the name.
+        bool bAddSwitch =
+            _stricmp(pszArg, "--add") == 0 && (IsCommand(pArgs->pszCommand, "scan") || bKnown);
         if (bIni || (_stricmp(pszArg, "--add") == 0 && !bAddSwitch)) {
             if (i + 1 >= argc || argv[i + 1][0] == '\0')
                 return UsageError("%s needs a value", pszArg);
@@ -101,6 +121,12 @@ int Parse(int argc, char** argv, Arguments* pArgs) {
             pArgs->bUnblocked = true;
         } else if (_stricmp(pszArg, "--scriptable") == 0) {
             pArgs->bScriptable = true;
+        } else if (_stricmp(pszArg, "--office") == 0) {
+            pArgs->bOffice = true;
+        } else if (_stricmp(pszArg, "--known") == 0) {
+            pArgs->bKnown = true;
+        } else if (_stricmp(pszArg, "--installed") == 0) {
+            pArgs->bInstalled = true;
         } else if (pszArg[0] == '-' && pszArg[1] != '\0') {
             return UsageError("unknown option \"%s\"", pszArg);
         } else if (pArgs->pszCommand == NULL) {
@@ -123,6 +149,25 @@ int ParseClsids(const std::vector<const char*>& operands, std::vector<CString>* 
     return EXIT_OK;
 }
 
+// known, check --known and block --known: the catalogue's controls, never a CLSID or the list's.
+int RunKnown(const Arguments& args, OutputFormat format, unsigned readers) {
+    if (!args.operands.empty())
+        return UsageError("unexpected argument \"%s\"", args.operands[0]);
+    if (args.bAll)
+        return UsageError("%s: --all and --known exclude each other", args.pszCommand);
+    KnownOptions options;
+    options.bInstalledOnly = args.bInstalled;
+    options.bUnblockedOnly = args.bUnblocked;
+    options.bAdd = args.bAdd;
+    options.format = format;
+    options.readers = readers;
+    if (IsCommand(args.pszCommand, "check"))
+        return CheckKnownCommand(options);
+    if (IsCommand(args.pszCommand, "block"))
+        return BlockKnownCommand(options);
+    return KnownCommand(options);
+}
+
 int Run(const Arguments& args) {
     const char* pszCommand = args.pszCommand;
     bool bList = IsCommand(pszCommand, "list");
@@ -132,19 +177,33 @@ int Run(const Arguments& args) {
     bool bUnblock = IsCommand(pszCommand, "unblock");
     bool bExport = IsCommand(pszCommand, "export");
     bool bImport = IsCommand(pszCommand, "import");
-    if (!bList && !bScan && !bCheck && !bBlock && !bUnblock && !bExport && !bImport)
+    bool bKnownList = IsCommand(pszCommand, "known");
+    if (!bList && !bScan && !bCheck && !bBlock && !bUnblock && !bExport && !bImport && !bKnownList)
         return UsageError("unknown command \"%s\"", pszCommand);
-    if ((args.bCsv || args.bJson) && !bList && !bScan)
-        return UsageError("--csv and --json go with list and scan, not with %s", pszCommand);
+    if ((args.bCsv || args.bJson) && !bList && !bScan && !bKnownList)
+        return UsageError("--csv and --json go with list, scan and known, not with %s", pszCommand);
     if (args.bCsv && args.bJson)
         return UsageError("%s: --csv and --json exclude each other", pszCommand);
-    if ((args.bUnblocked || args.bScriptable) && !bScan)
-        return UsageError("--unblocked and --scriptable go with scan, not with %s", pszCommand);
+    if (args.bScriptable && !bScan)
+        return UsageError("--scriptable goes with scan, not with %s", pszCommand);
+    if (args.bUnblocked && !bScan && !bKnownList)
+        return UsageError("--unblocked goes with scan and known, not with %s", pszCommand);
+    if (args.bKnown && !bScan && !bCheck && !bBlock)
+        return UsageError("--known goes with scan, check and block, not with %s", pszCommand);
+    if (args.bInstalled && !bKnownList && !(args.bKnown && !bScan))
+        return UsageError("--installed goes with known and --known, not with %s", pszCommand);
+    if (args.bAdd && !bScan && !bBlock)
+        return UsageError("--add goes with scan and block, not with %s", pszCommand);
     if (args.bAll && !bBlock && !bUnblock && !bCheck)
         return UsageError("--all goes with block, unblock and check, not with %s", pszCommand);
     if (args.pszAddName && !bBlock && !bUnblock)
         return UsageError("--add NAME goes with block and unblock, not with %s", pszCommand);
+    if (args.bOffice && !bBlock && !bUnblock && !bCheck)
+        return UsageError("--office goes with block, unblock and check, not with %s", pszCommand);
     OutputFormat format = args.bCsv ? FORMAT_CSV : args.bJson ? FORMAT_JSON : FORMAT_TEXT;
+    unsigned readers = READER_IE | (args.bOffice ? READER_OFFICE : 0);
+    if (bKnownList || (args.bKnown && !bScan))
+        return RunKnown(args, format, readers);
 
     if (bList || bScan) {
         if (!args.operands.empty())
@@ -155,6 +214,7 @@ int Run(const Arguments& args) {
         options.bUnblockedOnly = args.bUnblocked;
         options.bScriptableOnly = args.bScriptable;
         options.bAdd = args.bAdd;
+        options.bKnownOnly = args.bKnown;
         options.format = format;
         return ScanCommand(options);
     }
@@ -179,8 +239,8 @@ int Run(const Arguments& args) {
     if (nParsed != EXIT_OK)
         return nParsed;
     if (bCheck)
-        return CheckCommand(clsids, args.bAll);
-    return SetBlockedCommand(bBlock, clsids, args.bAll, args.pszAddName);
+        return CheckCommand(clsids, args.bAll, readers);
+    return SetBlockedCommand(bBlock, clsids, args.bAll, args.pszAddName, readers);
 }
 
 } // namespace
@@ -188,8 +248,8 @@ int Run(const Arguments& args) {
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (IsHelp(argv[i])) {
-            fputs(kUsage, stdout);
-            return EXIT_OK;
+            Print(kUsage);
+            return FinishOutput(EXIT_OK);
         }
     }
     Arguments args;
@@ -205,5 +265,5 @@ int main(int argc, char** argv) {
     CString strIni =
         args.pszIni ? CString(args.pszIni) : EntryList::ListFilePathFor(AfxGetModuleFileName(NULL));
     app.m_pszProfileName = _strdup(strIni);
-    return Run(args);
+    return FinishOutput(Run(args));
 }

@@ -30,8 +30,50 @@ std::string CsvCell(const CString& str) {
     return cell + "\"";
 }
 
+// Quotes, backslashes and control characters escaped; every byte to escape is ASCII, and UTF-8
+// uses no ASCII byte inside a character.
+std::string JsonUtf8String(const std::string& utf8) {
+    std::string json = "\"";
+    for (char ch : utf8) {
+        if (ch == '"' || ch == '\\') {
+            json += '\\';
+            json += ch;
+        } else if (ch == '\n') {
+            json += "\\n";
+        } else if (ch == '\r') {
+            json += "\\r";
+        } else if (ch == '\t') {
+            json += "\\t";
+        } else if (ch >= 0 && ch < 0x20) {
+            char escape[8];
+            sprintf(escape, "\\u%04X", static_cast<unsigned>(ch));
+            json += escape;
+        } else {
+            json += ch;
+        }
+    }
+    return json + "\"";
+}
+
 std::string JsonValue(const CString& strCell, JsonType type) {
     switch (type) {
+    case JSON_UTF8:
+        return JsonUtf8String(std::string(strCell, strCell.GetLength()));
+    case JSON_LIST: {
+        // ", " is two bytes below 0x40, whole characters wherever they are: found byte-wise.
+        std::string array;
+        LPCSTR p = strCell;
+        LPCSTR end = p + strCell.GetLength();
+        while (p < end) {
+            LPCSTR next = strstr(p, ", ");
+            if (next == NULL)
+                next = end;
+            array +=
+                (array.empty() ? "" : ",") + JsonString(CString(p, static_cast<int>(next - p)));
+            p = next < end ? next + 2 : end;
+        }
+        return "[" + array + "]";
+    }
     case JSON_YES_NO:
         return strCell.Compare("yes") == 0 ? "true" : "false";
     case JSON_NUMBERS: {
@@ -63,28 +105,13 @@ CString LeftWholeChars(const CString& str, int nMaxBytes) {
 
 std::string JsonString(const CString& str) {
     std::vector<wchar_t> wide = AfxWiden(str, str.GetLength());
-    std::string utf8 = AfxNarrow(wide.data(), static_cast<int>(wide.size()), CP_UTF8);
-    // Every byte to escape is ASCII, and UTF-8 uses no ASCII byte inside a character.
-    std::string json = "\"";
-    for (char ch : utf8) {
-        if (ch == '"' || ch == '\\') {
-            json += '\\';
-            json += ch;
-        } else if (ch == '\n') {
-            json += "\\n";
-        } else if (ch == '\r') {
-            json += "\\r";
-        } else if (ch == '\t') {
-            json += "\\t";
-        } else if (ch >= 0 && ch < 0x20) {
-            char escape[8];
-            sprintf(escape, "\\u%04X", static_cast<unsigned>(ch));
-            json += escape;
-        } else {
-            json += ch;
-        }
-    }
-    return json + "\"";
+    return JsonUtf8String(AfxNarrow(wide.data(), static_cast<int>(wide.size()), CP_UTF8));
+}
+
+CString AnsiFromUtf8(const std::string& utf8) {
+    std::vector<wchar_t> wide = AfxWiden(utf8.data(), static_cast<int>(utf8.size()), CP_UTF8);
+    std::string ansi = AfxNarrow(wide.data(), static_cast<int>(wide.size()));
+    return CString(ansi.data(), static_cast<int>(ansi.size()));
 }
 
 std::vector<CString> CTable::Headings() const {
@@ -94,11 +121,23 @@ std::vector<CString> CTable::Headings() const {
     return headings;
 }
 
+std::vector<CString> CTable::AnsiRow(const std::vector<CString>& row) const {
+    std::vector<CString> cells = row;
+    for (size_t i = 0; i < cells.size() && i < m_columns.size(); ++i) {
+        if (m_columns[i].jsonType == JSON_UTF8)
+            cells[i] = AnsiFromUtf8(std::string(cells[i], cells[i].GetLength()));
+    }
+    return cells;
+}
+
 std::string CTable::FormatText() const {
     std::vector<int> widths;
     for (const CColumn& column : m_columns)
         widths.push_back(DisplayWidth(column.strHeading));
-    for (const std::vector<CString>& row : m_rows) {
+    std::vector<std::vector<CString>> rows;
+    for (const std::vector<CString>& row : m_rows)
+        rows.push_back(AnsiRow(row));
+    for (const std::vector<CString>& row : rows) {
         for (size_t i = 0; i < row.size() && i < widths.size(); ++i) {
             int nWidth = row[i].IsEmpty() ? 1 : DisplayWidth(row[i]);
             if (nWidth > widths[i])
@@ -117,7 +156,7 @@ std::string CTable::FormatText() const {
         text += '\n';
     };
     appendLine(Headings());
-    for (const std::vector<CString>& row : m_rows)
+    for (const std::vector<CString>& row : rows)
         appendLine(row);
     return text;
 }
@@ -131,7 +170,7 @@ std::string CTable::FormatCsv() const {
     };
     appendLine(Headings());
     for (const std::vector<CString>& row : m_rows)
-        appendLine(row);
+        appendLine(AnsiRow(row));
     return text;
 }
 

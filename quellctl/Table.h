@@ -8,9 +8,11 @@
 
 // How a column's cells go into JSON.
 enum JsonType {
-    JSON_TEXT,   // a string, converted to UTF-8
-    JSON_YES_NO, // "yes" is true, anything else false
-    JSON_NUMBERS // blank-separated decimal numbers, as an array
+    JSON_TEXT,    // a string, converted to UTF-8
+    JSON_UTF8,    // a string already in UTF-8: the text and the CSV show it in the code page
+    JSON_YES_NO,  // "yes" is true, anything else false
+    JSON_NUMBERS, // blank-separated decimal numbers, as an array
+    JSON_LIST     // texts joined by ", ", as an array of strings
 };
 
 struct CColumn {
@@ -36,6 +38,8 @@ public:
 
 private:
     std::vector<CString> Headings() const;
+    // The row as the text and the CSV show it.
+    std::vector<CString> AnsiRow(const std::vector<CString>& row) const;
 
     std::vector<CColumn> m_columns;
     std::vector<std::vector<CString>> m_rows;
@@ -51,3 +55,6 @@ CString LeftWholeChars(const CString& str, int nMaxBytes);
 // A JSON string for text in the ANSI code page: UTF-8, with quotes, backslashes and control
 // characters escaped.
 std::string JsonString(const CString& str);
+
+// UTF-8 text in the ANSI code page: Windows' best fit, or '?', for a character it lacks.
+CString AnsiFromUtf8(const std::string& utf8);

@@ -1,7 +1,6 @@
 #include "storage/ComRegistration.h"
 
 #include "storage/EntryList.h"
-#include "storage/KillBit.h"
 
 #include <map>
 #include <string>
@@ -12,32 +11,33 @@ const char kControlCategory[] = "{40FC6ED4-2438-11CF-A3DB-080036F12502}";
 const char kSafeForScriptingCategory[] = "{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
 const char kSafeForInitializingCategory[] = "{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
 
-// A key that the user may not read is there all the same.
-bool HasSubkey(HKEY hParent, LPCSTR pszPath, REGSAM samView) {
-    CRegKey key;
-    LONG rc = key.Open(hParent, pszPath, KEY_QUERY_VALUE | samView);
-    return rc == ERROR_SUCCESS || rc == ERROR_ACCESS_DENIED;
+// Whether the class of a key name under HKEY_CLASSES_ROOT\CLSID is a control in one view: it
+// has a "Control" subkey or the controls' category. The subkeys are opened by their path from
+// the CLSID key, so a plain class (nearly all of them) costs two failed opens and its own key
+// is never opened at all. *pCategories is left open when the class has categories.
+bool IsControlClass(const CRegKey& clsidKey, const CString& strKeyName, REGSAM samView,
+                    CRegKey* pCategories) {
+    bool bCategories = pCategories->Open(clsidKey, strKeyName + "\\Implemented Categories",
+                                         KEY_QUERY_VALUE | samView) == ERROR_SUCCESS;
+    return RegKeyExists(clsidKey, strKeyName + "\\Control", samView) ||
+           (bCategories && RegKeyExists(*pCategories, kControlCategory, samView));
 }
 
 // The control behind one key name of HKEY_CLASSES_ROOT\CLSID in one view; false when the name
-// is no CLSID or the class is no control. The subkeys are opened by their path from the CLSID
-// key, so a plain class (nearly all of them) costs two failed opens and its own key is never
-// opened at all.
+// is no CLSID or the class is no control.
 bool ReadInstalledControl(const CRegKey& clsidKey, const CString& strKeyName, REGSAM samView,
                           InstalledControl* pControl) {
     int nLength = strKeyName.GetLength();
     if (nLength != 38 || strKeyName[0] != '{' || !ParseClsid(strKeyName, &pControl->strClsid))
         return false;
     CRegKey categories;
-    bool bCategories = categories.Open(clsidKey, strKeyName + "\\Implemented Categories",
-                                       KEY_QUERY_VALUE | samView) == ERROR_SUCCESS;
-    if (!HasSubkey(clsidKey, strKeyName + "\\Control", samView) &&
-        !(bCategories && HasSubkey(categories, kControlCategory, samView)))
+    if (!IsControlClass(clsidKey, strKeyName, samView, &categories))
         return false;
+    bool bCategories = categories != NULL;
     pControl->bSafeForScripting =
-        bCategories && HasSubkey(categories, kSafeForScriptingCategory, samView);
+        bCategories && RegKeyExists(categories, kSafeForScriptingCategory, samView);
     pControl->bSafeForInitializing =
-        bCategories && HasSubkey(categories, kSafeForInitializingCategory, samView);
+        bCategories && RegKeyExists(categories, kSafeForInitializingCategory, samView);
     // A class key the user may not read still names a control: it is shown without its values.
     CRegKey classKey;
     if (classKey.Open(clsidKey, strKeyName, KEY_QUERY_VALUE | samView) == ERROR_SUCCESS) {
@@ -109,32 +109,35 @@ bool ParseClsid(LPCSTR pszText, CString* pstrClsid) {
     return true;
 }
 
-bool KillBitFlags::IsBlocked() const {
-    for (int i = 0; i < RegistryViews().GetCount(); ++i) {
-        if ((values[i] & KILL_BIT) == 0)
+bool KillBitFlags::IsBlocked(unsigned readers) const {
+    for (const KillBitValue& value : values) {
+        if ((value.key.pConsumer->reader & readers) != 0 && (value.value & KILL_BIT) == 0)
             return false;
     }
     return true;
 }
 
 bool KillBitFlags::IsPartlyBlocked() const {
-    for (int i = 0; i < RegistryViews().GetCount(); ++i) {
-        if (values[i] & KILL_BIT)
+    for (const KillBitValue& value : values) {
+        if (value.key.pConsumer->reader == READER_IE && (value.value & KILL_BIT) != 0)
             return !IsBlocked();
     }
     return false;
 }
 
-KillBitFlags ReadKillBitFlags(LPCSTR pszClsid) {
-    KillBitFlags flags = {{RAW_MISSING, RAW_MISSING}, {0, 0}};
-    CString strKeyPath = KillBitKeyPath(pszClsid);
-    int i = 0;
-    for (REGSAM samView : RegistryViews()) {
-        flags.states[i] = ReadRawRegDword(HKEY_LOCAL_MACHINE, strKeyPath, KILL_BIT_VALUE_NAME,
-                                          samView, &flags.values[i]);
-        ++i;
+KillBitFlags ReadKillBitFlags(LPCSTR pszClsid, const std::vector<KillBitKey>& locations) {
+    KillBitFlags flags;
+    for (const KillBitKey& key : KillBitKeys(locations, pszClsid)) {
+        KillBitValue value = {key, RAW_MISSING, 0};
+        value.state = ReadRawRegDword(HKEY_LOCAL_MACHINE, key.strKeyPath, KILL_BIT_VALUE_NAME,
+                                      key.samView, &value.value);
+        flags.values.push_back(value);
     }
     return flags;
+}
+
+KillBitFlags ReadKillBitFlags(LPCSTR pszClsid) {
+    return ReadKillBitFlags(pszClsid, KillBitLocations(READER_IE));
 }
 
 std::vector<InstalledControl> ScanInstalledControls() {
@@ -160,9 +163,25 @@ std::vector<InstalledControl> ScanInstalledControls() {
     }
     std::vector<InstalledControl> controls;
     controls.reserve(found.size());
+    const std::vector<KillBitKey> locations = KillBitLocations(READER_IE | READER_OFFICE);
     for (auto& item : found) {
-        item.second.killBit = ReadKillBitFlags(item.second.strClsid);
+        item.second.killBit = ReadKillBitFlags(item.second.strClsid, locations);
         controls.push_back(item.second);
     }
     return controls;
+}
+
+std::vector<bool> FindInstalledControls(const std::vector<CString>& clsids) {
+    std::vector<bool> installed(clsids.size(), false);
+    for (REGSAM samView : RegistryViews()) {
+        CRegKey clsidKey;
+        if (clsidKey.Open(HKEY_CLASSES_ROOT, "CLSID", KEY_QUERY_VALUE | samView) != ERROR_SUCCESS)
+            continue;
+        for (size_t i = 0; i < clsids.size(); ++i) {
+            CRegKey categories;
+            installed[i] = installed[i] || IsControlClass(clsidKey, CString("{") + clsids[i] + "}",
+                                                          samView, &categories);
+        }
+    }
+    return installed;
 }

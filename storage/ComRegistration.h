@@ -2,7 +2,7 @@
 // dialog's tooltips, and every ActiveX control found in one pass for quellctl's scan.
 #pragma once
 
-#include "storage/Registry.h"
+#include "storage/KillBit.h"
 
 #include <vector>
 
@@ -24,17 +24,25 @@ CString ReadComServer(const CRegKey& classKey, REGSAM samView);
 // any case, with blanks around; *pstrClsid then gets the list's form (upper case, no braces).
 bool ParseClsid(LPCSTR pszText, CString* pstrClsid);
 
-// A control's "Compatibility Flags" in each of RegistryViews(), each view read once.
-struct KillBitFlags {
-    RawDwordState states[2];
-    DWORD values[2]; // 0 unless RAW_DWORD
+// One key's "Compatibility Flags", as read.
+struct KillBitValue {
+    KillBitKey key;
+    RawDwordState state;
+    DWORD value; // 0 unless RAW_DWORD
+};
 
-    // The kill bit in every view, as IsBlocked tells it.
-    bool IsBlocked() const;
-    // The kill bit in some views but not in all: a list row, with its one check box, would
-    // unblock such a control at the dialog's next OK.
+// A control's "Compatibility Flags" under each of its kill-bit keys, each read once.
+struct KillBitFlags {
+    std::vector<KillBitValue> values;
+
+    // The kill bit under every key of the readers (KillBitReader bits), as IsBlocked tells it.
+    bool IsBlocked(unsigned readers = READER_IE) const;
+    // Internet Explorer's kill bit in some views but not in all: a list row, with its one check
+    // box, would unblock such a control at the dialog's next OK.
     bool IsPartlyBlocked() const;
 };
+// At the locations of KillBitLocations(), or at Internet Explorer's alone.
+KillBitFlags ReadKillBitFlags(LPCSTR pszClsid, const std::vector<KillBitKey>& locations);
 KillBitFlags ReadKillBitFlags(LPCSTR pszClsid);
 
 // A class that a web page can load as an ActiveX control: its key has a "Control" subkey or the
@@ -45,7 +53,7 @@ struct InstalledControl {
     unsigned viewMask; // bit i: a control in RegistryViews()'s view i
     bool bSafeForScripting;
     bool bSafeForInitializing;
-    KillBitFlags killBit;
+    KillBitFlags killBit; // Internet Explorer's and Office's
 };
 
 // Every control under HKEY_CLASSES_ROOT\CLSID in every registry view, one row per CLSID in CLSID
@@ -53,3 +61,6 @@ struct InstalledControl {
 // pass over the keys, none opened twice. A key that cannot be read, a key name that is not a
 // CLSID and a value that is not a string are skipped alone.
 std::vector<InstalledControl> ScanInstalledControls();
+// For each CLSID (the list's form), whether the scan would find it as a control in some view.
+// Each class is looked up by its own key: a few hundred cost far less than a scan of them all.
+std::vector<bool> FindInstalledControls(const std::vector<CString>& clsids);

@@ -1,6 +1,87 @@
 #include "storage/KillBit.h"
 
+#include <string.h>
+
 namespace {
+
+// Every place where a program reads kill bits: a new consumer is one more row.
+const KillBitConsumer kConsumers[] = {
+    {"Internet Explorer", READER_IE, IN_EVERY_VIEW, NULL,
+     "Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility"},
+    // MS10-036's key, for every version; 32-bit Office reads it in the 32-bit view.
+    {"Office", READER_OFFICE, IN_EVERY_VIEW, NULL,
+     "Software\\Microsoft\\Office\\Common\\COM Compatibility"},
+    {"Office <N>.0", READER_OFFICE, IN_EVERY_VIEW, "Software\\Microsoft\\Office\\<N>.0\\Common",
+     "Software\\Microsoft\\Office\\<N>.0\\Common\\COM Compatibility"},
+    // Click-to-Run keeps its virtual registry in the 64-bit view for Office of either bitness;
+    // 32-bit Office finds its "Software" under Wow6432Node there, on 64-bit Windows only.
+    {"Office Click-to-Run", READER_OFFICE, IN_NATIVE_VIEW,
+     "Software\\Microsoft\\Office\\ClickToRun",
+     "Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\"
+     "Software\\Microsoft\\Office\\16.0\\Common\\COM Compatibility"},
+    {"32-bit Office Click-to-Run", READER_OFFICE, IN_64BIT_VIEW,
+     "Software\\Microsoft\\Office\\ClickToRun",
+     "Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\"
+     "Software\\Wow6432Node\\Microsoft\\Office\\16.0\\Common\\COM Compatibility"},
+};
+
+const char kVersion[] = "<N>.0";
+
+CString ClsidKeyPath(LPCSTR pszParent, LPCSTR pszClsid) {
+    return CString(pszParent) + "\\{" + pszClsid + "}";
+}
+
+bool InView(KillBitViews views, REGSAM samView) {
+    switch (views) {
+    case IN_NATIVE_VIEW:
+        return samView != KEY_WOW64_32KEY;
+    case IN_64BIT_VIEW:
+        return samView == KEY_WOW64_64KEY;
+    case IN_EVERY_VIEW:
+        break;
+    }
+    return true;
+}
+
+// "16.0" and the like: digits, then ".0".
+bool IsVersionName(const CString& strName) {
+    int nDigits = strName.GetLength() - 2;
+    if (nDigits < 1 || strcmp(static_cast<LPCSTR>(strName) + nDigits, ".0") != 0)
+        return false;
+    for (int i = 0; i < nDigits; ++i) {
+        if (strName[i] < '0' || strName[i] > '9')
+            return false;
+    }
+    return true;
+}
+
+// The pattern with its "<N>.0" replaced by the version.
+CString WithVersion(LPCSTR pszPattern, const CString& strVersion) {
+    LPCSTR pszAt = strstr(pszPattern, kVersion);
+    if (pszAt == NULL)
+        return pszPattern;
+    return CString(pszPattern, static_cast<int>(pszAt - pszPattern)) + strVersion +
+           (pszAt + strlen(kVersion));
+}
+
+// The versions a pattern stands for in one view: each "<N>.0" subkey of the key before its
+// "<N>.0"; for a pattern without one, a single empty version.
+std::vector<CString> Versions(LPCSTR pszPattern, REGSAM samView) {
+    LPCSTR pszAt = pszPattern ? strstr(pszPattern, kVersion) : NULL;
+    if (pszAt == NULL)
+        return std::vector<CString>(1);
+    std::vector<CString> versions;
+    CRegKey key;
+    CString strParent(pszPattern, static_cast<int>(pszAt - pszPattern) - 1);
+    if (key.Open(HKEY_LOCAL_MACHINE, strParent, KEY_ENUMERATE_SUB_KEYS | samView) != ERROR_SUCCESS)
+        return versions;
+    CString strName;
+    for (DWORD dwIndex = 0; key.EnumKey(dwIndex, &strName); ++dwIndex) {
+        if (IsVersionName(strName))
+            versions.push_back(strName);
+    }
+    return versions;
+}
 
 DWORD WantedFlags(DWORD dwFlags, bool bBlocked) {
     return bBlocked ? (dwFlags | KILL_BIT) : (dwFlags & ~KILL_BIT);
@@ -36,10 +117,7 @@ bool SetBlockedInView(LPCSTR pszKeyPath, bool bBlocked, REGSAM samView) {
 
 } // namespace
 
-CString KillBitKeyPath(LPCSTR pszClsid) {
-    return CString("Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{") + pszClsid +
-           "}";
-}
+CString KillBitKeyPath(LPCSTR pszClsid) { return ClsidKeyPath(kConsumers[0].pszParent, pszClsid); }
 
 bool IsBlocked(LPCSTR pszKeyPath) {
     for (REGSAM samView : RegistryViews()) {
@@ -54,5 +132,38 @@ bool SetBlocked(LPCSTR pszKeyPath, bool bBlocked) {
     bool bAll = true;
     for (REGSAM samView : RegistryViews())
         bAll = SetBlockedInView(pszKeyPath, bBlocked, samView) && bAll;
+    return bAll;
+}
+
+std::vector<KillBitKey> KillBitLocations(unsigned readers) {
+    std::vector<KillBitKey> locations;
+    for (const KillBitConsumer& row : kConsumers) {
+        if ((row.reader & readers) == 0)
+            continue;
+        for (REGSAM samView : RegistryViews()) {
+            if (!InView(row.views, samView))
+                continue;
+            for (const CString& strVersion : Versions(row.pszAppliesIf, samView)) {
+                if (row.pszAppliesIf == NULL ||
+                    RegKeyExists(HKEY_LOCAL_MACHINE, WithVersion(row.pszAppliesIf, strVersion),
+                                 samView))
+                    locations.push_back({&row, samView, WithVersion(row.pszParent, strVersion)});
+            }
+        }
+    }
+    return locations;
+}
+
+std::vector<KillBitKey> KillBitKeys(const std::vector<KillBitKey>& locations, LPCSTR pszClsid) {
+    std::vector<KillBitKey> keys = locations;
+    for (KillBitKey& key : keys)
+        key.strKeyPath = ClsidKeyPath(key.strKeyPath, pszClsid);
+    return keys;
+}
+
+bool SetBlocked(const std::vector<KillBitKey>& keys, bool bBlocked) {
+    bool bAll = true;
+    for (const KillBitKey& key : keys)
+        bAll = SetBlockedInView(key.strKeyPath, bBlocked, key.samView) && bAll;
     return bAll;
 }

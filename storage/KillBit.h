@@ -1,8 +1,11 @@
-// The Internet Explorer kill bit: bit 0x400 of a control's "Compatibility Flags" value under
-// HKEY_LOCAL_MACHINE, in every registry view that Internet Explorer may read.
+// Kill bits: bit 0x400 of a control's "Compatibility Flags" value under HKEY_LOCAL_MACHINE, in
+// every registry view and under every key where a program that honours them reads them:
+// Internet Explorer's key, and Office's keys.
 #pragma once
 
 #include "storage/Registry.h"
+
+#include <vector>
 
 const DWORD KILL_BIT = 0x00000400;
 const char KILL_BIT_VALUE_NAME[] = "Compatibility Flags";
@@ -18,3 +21,45 @@ bool IsBlocked(LPCSTR pszKeyPath);
 // needs no write access, nor does a missing one that is to stay clear, so a standard user's save
 // of an unchanged list succeeds.
 bool SetBlocked(LPCSTR pszKeyPath, bool bBlocked);
+
+// The programs that read kill bits; quellctl covers Office on request.
+enum KillBitReader { READER_IE = 1, READER_OFFICE = 2 };
+
+// Which of RegistryViews() a consumer's keys live in.
+enum KillBitViews {
+    IN_EVERY_VIEW,
+    IN_NATIVE_VIEW, // the 64-bit view, or the only one of 32-bit Windows
+    IN_64BIT_VIEW,  // the 64-bit view; none on 32-bit Windows
+};
+
+// One row of the table of places where kill bits are read (KillBit.cpp): a consumer whose
+// "{CLSID}" keys hold the flags.
+struct KillBitConsumer {
+    LPCSTR pszName;
+    KillBitReader reader;
+    KillBitViews views;
+    // Under HKEY_LOCAL_MACHINE: the key that must exist in a view for the row to apply there
+    // (NULL: it always applies), and the parent of the "{CLSID}" keys. A component "<N>.0" stands
+    // for each Office version that has the key: "16.0", "15.0", ...
+    LPCSTR pszAppliesIf;
+    LPCSTR pszParent;
+};
+
+// A key that holds kill bits, in one registry view: a "{CLSID}" key, or where such keys are.
+struct KillBitKey {
+    const KillBitConsumer* pConsumer;
+    REGSAM samView;
+    CString strKeyPath; // under HKEY_LOCAL_MACHINE
+};
+
+// Where the readers (KillBitReader bits) look on this machine now: the parents of the "{CLSID}"
+// keys, in the table's order, each row in RegistryViews()'s order. Worked out once for many
+// controls.
+std::vector<KillBitKey> KillBitLocations(unsigned readers);
+// The control's "{CLSID}" keys at those locations.
+std::vector<KillBitKey> KillBitKeys(const std::vector<KillBitKey>& locations, LPCSTR pszClsid);
+inline std::vector<KillBitKey> KillBitKeys(LPCSTR pszClsid, unsigned readers) {
+    return KillBitKeys(KillBitLocations(readers), pszClsid);
+}
+// SetBlocked's rule, key by key; true when every key now holds the wanted state.
+bool SetBlocked(const std::vector<KillBitKey>& keys, bool bBlocked);

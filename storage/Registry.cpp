@@ -113,6 +113,12 @@ bool ReadRegString(HKEY hRoot, LPCSTR pszKeyPath, LPCSTR pszValueName, REGSAM sa
            key.QueryString(pszValueName, pstrValue);
 }
 
+bool RegKeyExists(HKEY hParent, LPCSTR pszPath, REGSAM samView) {
+    CRegKey key;
+    LONG rc = key.Open(hParent, pszPath, KEY_QUERY_VALUE | samView);
+    return rc == ERROR_SUCCESS || rc == ERROR_ACCESS_DENIED;
+}
+
 namespace {
 
 // 64-bit Windows, seen from a 32-bit process (WOW64) or from a 64-bit one.

@@ -54,6 +54,8 @@ RawDwordState ReadRawRegDword(HKEY hRoot, LPCSTR pszKeyPath, LPCSTR pszValueName
                               DWORD* pdwValue);
 bool ReadRegString(HKEY hRoot, LPCSTR pszKeyPath, LPCSTR pszValueName, REGSAM samView,
                    CString* pstrValue);
+// True when the key is there, even when the user may not read it.
+bool RegKeyExists(HKEY hParent, LPCSTR pszPath, REGSAM samView);
 
 // The views that Internet Explorer and COM may read: on 64-bit Windows the 32-bit and the 64-bit
 // one, else just the one there is (0). Walk them with a range for.

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Makes the README's screenshot: Quellbox with several entries, some of them blocked.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+CDPATH='' cd "$(dirname "$0")/.."
 bash tools/bootstrap.sh
 . tools/wine-env.sh
-cmake --preset $QUELLBOX_PRESET >/dev/null
-cmake --build --preset $QUELLBOX_PRESET --target Quellbox
+cmake --preset "$QUELLBOX_PRESET" >/dev/null
+cmake --build --preset "$QUELLBOX_PRESET" --target Quellbox
 quellbox_prefix
 
 demo=$QUELLBOX_BUILD/demo

@@ -2,7 +2,7 @@
 # Builds Quellbox, its tests and its release package, and runs every test under Wine (the
 # package's among them), installing what is missing.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+CDPATH='' cd "$(dirname "$0")/.."
 bash tools/bootstrap.sh
 . tools/wine-env.sh
 
@@ -15,7 +15,8 @@ cmake --build --preset mingw --target package
 if [ "$QUELLBOX_PRESET" != mingw ]; then
   # This machine cannot run 32-bit code: the shipped package is checked as far as that goes,
   # and the tests run in the x86-64 build of the same sources.
-  bash tools/check-package.sh "$(ls -t build/Quellbox-*-win32.zip | head -n 1)" i686-w64-mingw32-nm
+  package=$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' build/CPackConfig.cmake)
+  bash tools/check-package.sh "build/$package.zip" i686-w64-mingw32-nm
   cmake --preset "$QUELLBOX_PRESET" >/dev/null
   cmake --build --preset "$QUELLBOX_PRESET"
   cmake --build --preset "$QUELLBOX_PRESET" --target package

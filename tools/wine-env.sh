@@ -1,6 +1,7 @@
+# shellcheck shell=bash
 # Sourced by the scripts that run Windows programs: one private Wine prefix under the build
 # folder, code page 936, and no Wine chatter.
-QUELLBOX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+QUELLBOX_ROOT=$(CDPATH='' cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${WINEPREFIX:-$QUELLBOX_ROOT/build/wineprefix}
 export LC_ALL=zh_CN.UTF-8
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -16,17 +17,25 @@ if [ -z "${QUELLBOX_ARCH:-}" ]; then
   if quellbox_runs_i386; then QUELLBOX_ARCH=i686; else QUELLBOX_ARCH=x86_64; fi
 fi
 export QUELLBOX_ARCH
+# QUELLBOX_WINE is the loader's file, never the function "wine" below (type -P looks at files
+# only, also when this is sourced again): started in the background, its process id is then
+# the program's own.
+# shellcheck disable=SC2034 # QUELLBOX_PRESET and QUELLBOX_BUILD are for the scripts sourcing this
 if [ "$QUELLBOX_ARCH" = x86_64 ]; then
-  # Debian's "wine" prefers the 32-bit loader whenever it is installed.
-  export WINELOADER=/usr/lib/wine/wine64
-  QUELLBOX_WINE=$WINELOADER
+  # Debian's "wine" prefers the 32-bit loader whenever it is installed, so the 64-bit one is
+  # started itself: from PATH, else from where Debian keeps it.
+  QUELLBOX_WINE=$(PATH=$PATH:/usr/lib/wine type -P wine64) || true
+  export WINELOADER=$QUELLBOX_WINE
   QUELLBOX_PRESET=mingw64
   QUELLBOX_BUILD=$QUELLBOX_ROOT/build64
 else
-  # The command, not the function below of the same name.
-  QUELLBOX_WINE=$(command -v wine)
+  QUELLBOX_WINE=$(type -P wine) || true
   QUELLBOX_PRESET=mingw
   QUELLBOX_BUILD=$QUELLBOX_ROOT/build
+fi
+if [ -z "$QUELLBOX_WINE" ]; then
+  echo "No Wine loader for $QUELLBOX_ARCH programs found: tools/bootstrap.sh installs Wine" >&2
+  return 1
 fi
 wine() { "$QUELLBOX_WINE" "$@"; }
 
@@ -73,6 +82,7 @@ quellbox_session() {
 # returns the command's status. Windows need an X server: without a display the command runs
 # on a virtual one, on the first free display number, with Xvfb's errors shown.
 quellbox_in_session() {
+  # shellcheck disable=SC2016 # expanded by the inner shell, which sources this file first
   local run=(bash -c '. "$0"; quellbox_session || exit 1; status=0; "$@" || status=$?
                       wineserver -k 2>/dev/null || true; exit $status' "${BASH_SOURCE[0]}" "$@")
   if [ -n "${DISPLAY:-}" ]; then
@@ -85,29 +95,39 @@ quellbox_in_session() {
 # Waits for a window whose title begins with the given text ("Quellbox " for the main dialog,
 # which the window class "Quellbox.exe" does not match), as long as the program with the given
 # process id runs; fails when the program ends first (or, should it hang, after 5 minutes).
+# xwininfo's output is read whole: piped to grep -q, whose early exit can end xwininfo with
+# SIGPIPE, the pipe fails under pipefail even when the title is there.
 quellbox_wait_window() {
-  local pid=$1 title=$2
+  local pid=$1 title=$2 tree
   for _ in $(seq 1 600); do
-    xwininfo -root -tree 2>/dev/null | grep -qF "\"$title" && return 0
+    tree=$(xwininfo -root -tree 2>/dev/null) || true
+    [[ $tree == *"\"$title"* ]] && return 0
     kill -0 "$pid" 2>/dev/null || return 1
     sleep 0.5
   done
   return 1
 }
 
-# Starts a program, waits for its window, saves a picture of the screen cut to what is drawn
-# and ends the program. Without the window it takes no picture and fails.
-quellbox_screenshot() {
-  local exe=$1 title=$2 png=$3
-  # Started as the loader itself, so that its process id is the program's.
+# Starts a program, waits for its window, runs the given command and ends the program again.
+# Without the window it runs nothing and fails.
+quellbox_with_window() {
+  local exe=$1 title=$2 app status=0
+  shift 2
   "$QUELLBOX_WINE" "$exe" &
-  local app=$!
-  if ! quellbox_wait_window $app "$title"; then
-    echo "$exe showed no window titled \"$title...\": no screenshot taken" >&2
-    kill $app 2>/dev/null || true
-    return 1
+  app=$!
+  if quellbox_wait_window "$app" "$title"; then
+    "$@" || status=$?
+  else
+    echo "$exe showed no window titled \"$title...\"" >&2
+    status=1
   fi
+  kill "$app" 2>/dev/null || true
+  wait "$app" 2>/dev/null || true
+  return $status
+}
+
+# Saves a picture of the screen, cut to what is drawn.
+quellbox_grab() {
   sleep 3 # for the dialog to paint its rows
-  import -window root png:- | convert - -trim +repage "$png"
-  kill $app 2>/dev/null || true
+  import -window root png:- | convert - -trim +repage "$1"
 }

@@ -4,6 +4,7 @@
 #include "framework/WinApp.h"
 #include "storage/ComRegistration.h"
 #include "storage/KillBit.h"
+#include "storage/KnownKillBits.h"
 #include "ui/InputDlg.h"
 #include "ui/resource.h"
 
@@ -70,6 +71,15 @@ CString DescribeRegistration(const CString& strClsid) {
     text.Format(LoadText(IDS_TIP_REGISTERED), static_cast<LPCSTR>(reg.strClassName),
                 static_cast<LPCSTR>(reg.strServer));
     return text;
+}
+
+// A line for a control that Microsoft killed, saying in which documents; else nothing.
+CString DescribeKnownKillBit(const CString& strClsid) {
+    CString strDocuments = KnownKillBitDocuments(strClsid);
+    CString line;
+    if (!strDocuments.IsEmpty())
+        line.Format(CString("\r\n") + LoadText(IDS_TIP_KNOWN), static_cast<LPCSTR>(strDocuments));
+    return line;
 }
 
 } // namespace
@@ -287,7 +297,9 @@ void CQuellboxDlg::OnGetInfoTipList(NMHDR* pNMHDR, LRESULT* pResult) {
     NMLVGETINFOTIPA* pTip = reinterpret_cast<NMLVGETINFOTIPA*>(pNMHDR);
     if (pTip->iItem < 0 || pTip->iItem >= m_list.GetItemCount())
         return;
-    CString text = DescribeRegistration(m_list.GetItemText(pTip->iItem, 1));
+    CString strClsid = m_list.GetItemText(pTip->iItem, 1);
+    CString text = DescribeRegistration(strClsid);
+    text += DescribeKnownKillBit(strClsid);
     // A name the column cuts off is readable in the tip: the list hands it over to add to.
     if ((pTip->dwFlags & LVGIT_UNFOLDED) == 0)
         text = m_list.GetItemText(pTip->iItem, 0) + "\r\n" + text;

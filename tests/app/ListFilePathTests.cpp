@@ -13,6 +13,19 @@ namespace {
 
 std::string BuiltExecutable() { return BuiltProgramPath("QUELLBOX_EXE"); }
 
+// What tells the shipped programs apart in their version blocks and manifests.
+struct BuiltProgram {
+    const char* pszVariable; // names the built file
+    const char *pszDescription, *pszInternalName, *pszOriginalFilename, *pszLevel;
+    bool bWindows; // common controls 6 and DPI awareness
+};
+const BuiltProgram kBuiltPrograms[] = {
+    {"QUELLBOX_EXE", "Quellbox MFC Application", "Quellbox", "Quellbox.EXE", "highestAvailable",
+     true},
+    {"QUELLCTL_EXE", "Quellbox command-line tool", "quellctl", "quellctl.exe", "asInvoker", false}};
+class BuiltPrograms : public testing::TestWithParam<BuiltProgram> {};
+INSTANTIATE_TEST_SUITE_P(Shipped, BuiltPrograms, testing::ValuesIn(kBuiltPrograms));
+
 std::string VersionString(const std::vector<char>& block, const char* name) {
     void* value = NULL;
     UINT size = 0;
@@ -76,8 +89,8 @@ TEST(ModuleFileName, IsWholeEvenBeyondMaxPath) {
     FreeLibrary(hProbe);
 }
 
-TEST(BuiltExecutable, CarriesTheVersionBlock) {
-    std::string exe = BuiltExecutable();
+TEST_P(BuiltPrograms, CarryTheVersionBlock) {
+    std::string exe = BuiltProgramPath(GetParam().pszVariable);
     DWORD handle = 0;
     DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &handle);
     ASSERT_GT(size, 0u);
@@ -92,10 +105,10 @@ TEST(BuiltExecutable, CarriesTheVersionBlock) {
     EXPECT_EQ(0x00010000u, fixed->dwProductVersionMS);
     EXPECT_EQ(0x00000001u, fixed->dwProductVersionLS);
 
-    EXPECT_EQ("Quellbox MFC Application", VersionString(block, "FileDescription"));
+    EXPECT_EQ(GetParam().pszDescription, VersionString(block, "FileDescription"));
     EXPECT_EQ("1, 0, 0, 1", VersionString(block, "FileVersion"));
-    EXPECT_EQ("Quellbox", VersionString(block, "InternalName"));
-    EXPECT_EQ("Quellbox.EXE", VersionString(block, "OriginalFilename"));
+    EXPECT_EQ(GetParam().pszInternalName, VersionString(block, "InternalName"));
+    EXPECT_EQ(GetParam().pszOriginalFilename, VersionString(block, "OriginalFilename"));
     EXPECT_EQ("Quellbox Application", VersionString(block, "ProductName"));
     EXPECT_EQ("1, 0, 0, 1", VersionString(block, "ProductVersion"));
     EXPECT_EQ("", VersionString(block, "CompanyName"));
@@ -117,18 +130,23 @@ TEST(BuiltExecutable, CarriesOneSixteenPixel256ColourIcon) {
     FreeLibrary(hExe);
 }
 
-TEST(BuiltExecutable, CarriesItsManifest) {
-    HMODULE hExe = LoadLibraryExA(BuiltExecutable().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+TEST_P(BuiltPrograms, CarryTheirManifests) {
+    HMODULE hExe = LoadLibraryExA(BuiltProgramPath(GetParam().pszVariable).c_str(), NULL,
+                                  LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_TRUE(hExe != NULL);
     HRSRC hManifest = FindResourceA(hExe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
     ASSERT_TRUE(hManifest != NULL);
     std::string manifest(static_cast<const char*>(LockResource(LoadResource(hExe, hManifest))),
                          SizeofResource(hExe, hManifest));
-    for (const char* part :
-         {"level=\"highestAvailable\"", "Microsoft.Windows.Common-Controls",
-          "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
-          "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
-          "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", "<dpiAware"})
+    std::vector<std::string> parts = {std::string("level=\"") + GetParam().pszLevel + "\"",
+                                      "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
+                                      "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                                      "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                                      "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                                      "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"};
+    if (GetParam().bWindows)
+        parts.insert(parts.end(), {"Microsoft.Windows.Common-Controls", "<dpiAware"});
+    for (const std::string& part : parts)
         EXPECT_NE(std::string::npos, manifest.find(part)) << part;
     FreeLibrary(hExe);
 }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,7 +26,8 @@ DWORD WINAPI Drain(void* param) {
     return 0;
 }
 
-Outcome RunProcess(const std::string& commandLine) {
+// The child's output goes to hStdOut when one is given, else it is read into the outcome.
+Outcome RunProcess(const std::string& commandLine, HANDLE hStdOut = NULL) {
     Outcome outcome = {~0u, "", ""};
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
     HANDLE outRead, outWrite, errRead, errWrite;
@@ -36,7 +39,7 @@ Outcome RunProcess(const std::string& commandLine) {
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = outWrite;
+    si.hStdOutput = hStdOut ? hStdOut : outWrite;
     si.hStdError = errWrite;
     PROCESS_INFORMATION pi;
     std::string line = commandLine;
@@ -59,6 +62,23 @@ Outcome RunProcess(const std::string& commandLine) {
     ::CloseHandle(outRead);
     ::CloseHandle(errRead);
     return outcome;
+}
+
+typedef std::pair<std::string, Outcome> ChildRun; // a command line and, once run, its outcome
+
+DWORD WINAPI RunInThread(void* param) {
+    static_cast<ChildRun*>(param)->second = RunProcess(static_cast<ChildRun*>(param)->first);
+    return 0;
+}
+
+// Every command line at once, each in a process of its own.
+void RunAtOnce(std::vector<ChildRun>* runs) {
+    std::vector<HANDLE> threads;
+    for (ChildRun& run : *runs)
+        threads.push_back(::CreateThread(NULL, 0, RunInThread, &run, 0, NULL));
+    ::WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);
+    for (HANDLE thread : threads)
+        ::CloseHandle(thread);
 }
 
 std::string QuellctlExe() {
@@ -94,6 +114,10 @@ const char kScriptingCategory[] = "Implemented Categories\\{7DD95801-9882-11CF-9
 const char kInitializingCategory[] =
     "Implemented Categories\\{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
 const char kBadClassKey[] = "{5E5E0005-BAD}";
+// Catalogued controls the tests register: in two documents under two spellings of one name, and
+// with a name of 105 bytes that code page 936 lacks a character of.
+const char* const kKnown[] = {"31087270-D348-432C-899E-2D2F38FF29A0",
+                              "D4C0DB38-B682-42A8-AF62-DB9247543354"};
 
 std::string ClassKey(int n) { return "{" + Clsid(n) + "}"; }
 
@@ -122,6 +146,8 @@ void DeleteClassKeys() {
             continue;
         for (int n = 1; n <= kLastClsid; ++n)
             ::RegDeleteTreeA(hClsid, ClassKey(n).c_str());
+        for (const char* known : kKnown)
+            ::RegDeleteTreeA(hClsid, ("{" + std::string(known) + "}").c_str());
         ::RegDeleteTreeA(hClsid, kBadClassKey);
         ::RegCloseKey(hClsid);
     }
@@ -138,8 +164,8 @@ std::vector<std::string> OwnRows(const std::string& csv) {
 }
 
 // The objects of a JSON array, each field's value as its text: strings unescaped (still in
-// UTF-8), anything else as written without blanks ("true", "[32,64]"). False on anything that
-// is not such an array.
+// UTF-8), arrays as their items so read between brackets ("[32,64]", "[MS05-038,MS06-042]"),
+// anything else as written ("true"). False on anything that is not such an array.
 typedef std::map<std::string, std::string> JsonObject;
 class JsonReader {
 public:
@@ -187,19 +213,22 @@ private:
         SkipBlanks();
         if (m_pos < m_text.size() && m_text[m_pos] == '"')
             return ReadString(value);
-        bool bArray = Eat('[');
-        if (bArray)
+        if (Eat('[')) {
             *value = "[";
-        while (m_pos < m_text.size() &&
-               strchr(bArray ? "0123456789,] " : "truefalsn0123456789-", m_text[m_pos]) &&
-               m_text[m_pos]) {
-            if (m_text[m_pos] != ' ')
-                *value += m_text[m_pos];
-            if (m_text[m_pos++] == ']')
-                return true;
+            for (bool bFirst = true; !Eat(']'); bFirst = false) {
+                std::string item;
+                if ((!bFirst && !Eat(',')) || !ReadValue(&item))
+                    return false;
+                *value += (bFirst ? "" : ",") + item;
+            }
+            *value += "]";
+            return true;
         }
-        return !bArray && (*value == "true" || *value == "false" || *value == "null" ||
-                           (!value->empty() && isdigit(static_cast<unsigned char>((*value)[0]))));
+        while (m_pos < m_text.size() && strchr("truefalsn0123456789-", m_text[m_pos]) &&
+               m_text[m_pos])
+            *value += m_text[m_pos++];
+        return *value == "true" || *value == "false" || *value == "null" ||
+               (!value->empty() && isdigit(static_cast<unsigned char>((*value)[0])));
     }
     bool ReadString(std::string* value) {
         if (!Eat('"'))
@@ -239,6 +268,69 @@ std::vector<JsonObject> ParseJson(const std::string& text) {
     EXPECT_TRUE(JsonReader(text).ReadArray(&objects)) << text;
     return objects;
 }
+
+// The rows of the kill-bit catalogue's data file: CLSID, product (UTF-8), document.
+std::vector<std::vector<std::string>> CatalogueRows() {
+    std::vector<std::vector<std::string>> rows;
+    std::string text = ReadFileBytes(BuiltProgramPath("QUELLBOX_KILLBITS"));
+    for (size_t start = text.find('\n') + 1, end; start < text.size(); start = end + 1) {
+        end = text.find('\n', start);
+        std::vector<std::string> fields;
+        for (size_t at = start, tab; fields.size() < 3; at = tab + 1) {
+            tab = text.find('\t', at);
+            fields.push_back(text.substr(at, tab - at));
+        }
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+std::vector<std::string> CatalogueClsids() {
+    std::set<std::string> clsids;
+    for (const std::vector<std::string>& row : CatalogueRows())
+        clsids.insert(row[0]);
+    return std::vector<std::string>(clsids.begin(), clsids.end());
+}
+
+// UTF-8 in the ANSI code page, as Windows converts it.
+std::string Ansi(const std::string& utf8) {
+    wchar_t wide[256];
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide, 256);
+    char ansi[512];
+    return std::string(ansi, WideCharToMultiByte(CP_ACP, 0, wide, n, ansi, 512, NULL, NULL));
+}
+
+std::string Lower(std::string text) {
+    for (char& ch : text)
+        ch = ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch;
+    return text;
+}
+
+// The kill-bit keys of real CLSIDs as they were, put back at the end: other tests share the
+// prefix.
+class KeptFlags {
+public:
+    explicit KeptFlags(const std::vector<std::string>& clsids) : m_clsids(clsids) {
+        for (const std::string& clsid : clsids) {
+            for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+                m_values.push_back(FlagsIn(clsid, view));
+        }
+    }
+    ~KeptFlags() {
+        size_t i = 0;
+        for (const std::string& clsid : m_clsids) {
+            DeleteCompatKey(clsid);
+            for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+                if (m_values[i++] != kMissing)
+                    SetFlags(clsid, m_values[i - 1], view);
+            }
+        }
+    }
+
+private:
+    std::vector<std::string> m_clsids;
+    std::vector<DWORD> m_values;
+};
 
 const JsonObject* FindClsid(const std::vector<JsonObject>& objects, const std::string& clsid) {
     for (const JsonObject& object : objects) {
@@ -289,8 +381,11 @@ protected:
         WriteList({{"eleven", Clsid(11)}});
     }
 
-    Outcome Ctl(const std::string& args) {
-        return RunProcess("\"" + QuellctlExe() + "\" --ini \"" + m_ini + "\" " + args);
+    std::string CtlLine(const std::string& args) {
+        return "\"" + QuellctlExe() + "\" --ini \"" + m_ini + "\" " + args;
+    }
+    Outcome Ctl(const std::string& args, HANDLE hStdOut = NULL) {
+        return RunProcess(CtlLine(args), hStdOut);
     }
     void WriteList(const NamedClsids& entries, const std::string& more = "") {
         WriteFileBytes(m_ini, ListFileText(entries) + more);
@@ -329,6 +424,14 @@ TEST_F(Quellctl, BadUsageExitsTwoAndNamesTheArgument) {
         {"check", "CLSID"},
         {"check --all " + Clsid(1), Clsid(1)},
         {"check nonsense", "nonsense"},
+        {"list --office", "--office"},
+        // Answers about a list file that is not there would be vacuous.
+        {"check --all", m_ini},
+        {"export \"" + m_dir.Path("out.reg") + "\"", m_ini},
+        {"unblock --known", "--known"},
+        {"block --known " + Clsid(1), Clsid(1)},
+        {"check --known --add", "--add"},
+        {"scan --installed", "--installed"},
     };
     for (const auto& c : cases) {
         Outcome o = Ctl(c.first);
@@ -401,11 +504,12 @@ TEST_F(Quellctl, ListShowsStateRawFlagsAndRegistration) {
 
     Outcome csv = Ctl("list --csv");
     EXPECT_EQ(0u, csv.code);
-    EXPECT_EQ("Name,CLSID,Blocked,Flags32,Flags64,Registered,Class,Server\r\n" +
+    EXPECT_EQ("Name,CLSID,Blocked,Flags32,Flags64,Office,OfficeFlags32,OfficeFlags64,Registered,"
+              "Class,Server\r\n" +
                   std::string(kGbkName) + "," + Clsid(1) +
-                  ",yes,0x00000400,0x00000400,yes,Test Class,C:\\q\\t.dll\r\n"
+                  ",yes,0x00000400,0x00000400,no,-,-,yes,Test Class,C:\\q\\t.dll\r\n"
                   "\"x, \"\"y\"\"\"," +
-                  Clsid(2) + ",no,0x00000401,?,no,,\r\n",
+                  Clsid(2) + ",no,0x00000401,?,no,-,-,no,,\r\n",
               csv.out);
 
     std::vector<std::string> rows = Lines(Ctl("list").out);
@@ -440,7 +544,7 @@ TEST_F(Quellctl, ExportedRegFileRestoresTheFlagsThroughRegImport) {
     EXPECT_EQ(0x2u, FlagsIn(Clsid(5), KEY_WOW64_32KEY));
     // The missing value went out as what it counted as.
     std::string expected = before;
-    expected.replace(expected.rfind(",-,"), 3, ",0x00000000,");
+    expected.replace(expected.rfind("0x00000002,-,") + 10, 3, ",0x00000000,");
     EXPECT_EQ(expected, Ctl("list --csv").out);
 
     // The same file lists the controls again, by name, once each.
@@ -519,24 +623,66 @@ TEST_F(Quellctl, FailedWritesExitOneAndTheRestIsStillDone) {
     EXPECT_EQ("0x00000400", DescribeFlags(Clsid(9)));
 }
 
+TEST_F(Quellctl, OutputThatCannotBeWrittenExitsOne) {
+    WriteList({{"a", Clsid(1)}});
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+    HANDLE reader, closedPipe;
+    ASSERT_TRUE(::CreatePipe(&reader, &closedPipe, &sa, 0) && ::CloseHandle(reader));
+    // A full disk: Wine's view of the Linux device that always is one.
+    HANDLE full = ::CreateFileA("Z:\\dev\\full", GENERIC_WRITE, 0, &sa, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, full);
+    for (HANDLE out : {closedPipe, full}) {
+        for (const char* args : {"list --json", "block --all", "/?"}) {
+            Outcome o = Ctl(args, out);
+            EXPECT_TRUE(o.code == 1 && Contains(o.err, "cannot write the output")) << args << o.err;
+        }
+        ::CloseHandle(out);
+    }
+}
+
+TEST_F(Quellctl, ChangesOfTheListAtOnceAllLand) {
+    WriteList({{"a", Clsid(1)}});
+    std::vector<ChildRun> runs;
+    for (int n = 2; n <= 7; ++n)
+        runs.push_back({CtlLine("block --add n" + std::to_string(n) + " " + Clsid(n)), Outcome()});
+    RunAtOnce(&runs);
+    const std::string list = List();
+    for (int n = 1; n <= 7; ++n)
+        EXPECT_TRUE(Contains(list, "=" + Clsid(n) + "\r\n")) << n << ": " << list;
+    for (const ChildRun& run : runs)
+        EXPECT_EQ(0u, run.second.code) << run.second.err;
+
+    // Held by another all the while: nothing is done, and what holds the list is named.
+    const std::string lock = m_ini + ".lock";
+    EXPECT_FALSE(FileExists(lock));
+    HANDLE held = ::CreateFileA(lock.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    Outcome o = Ctl("block --add late " + Clsid(8));
+    ::CloseHandle(held);
+    EXPECT_TRUE(o.code == 1 && Contains(o.err, lock)) << o.err;
+    EXPECT_EQ(list, List());
+    EXPECT_EQ("no key", DescribeFlags(Clsid(8)));
+}
+
 TEST_F(Quellctl, ScanShowsEveryControlWithItsMarksKillBitAndListState) {
     if (!HasTwoRegistryViews())
         GTEST_SKIP() << kTwoViews;
     RegisterControls();
     const std::string ten = Clsid(10) + ",Ten Control,C:\\q\\ten.ocx,32 64,no,no,yes,0x00000400,"
-                                        "0x00000400,no";
-    const std::string eleven = Clsid(11) + ",,C:\\q\\eleven.exe,64,no,no,no,-,-,yes";
+                                        "0x00000400,no,-,-,no,";
+    const std::string eleven = Clsid(11) + ",,C:\\q\\eleven.exe,64,no,no,no,-,-,no,-,-,yes,";
     const std::string twelve =
-        Clsid(12) + "," + kGbkName + ",C:\\q\\twelve.dll,64,yes,yes,no,0x00000401,-,no";
+        Clsid(12) + "," + kGbkName + ",C:\\q\\twelve.dll,64,yes,yes,no,0x00000401,-,no,-,-,no,";
     std::string longName;
     for (int i = 0; i < 30; ++i)
         longName += "\xB2\xE2";
-    const std::string fourteen =
-        Clsid(14) + "," + longName + ",C:\\q\\14.dll,32,no,yes,yes,0x00000400,0x00000400,no";
+    const std::string fourteen = Clsid(14) + "," + longName +
+                                 ",C:\\q\\14.dll,32,no,yes,yes,0x00000400,0x00000400,no,-,-,no,";
 
     Outcome all = Ctl("scan --csv");
     EXPECT_EQ(0u, all.code) << all.err;
-    EXPECT_EQ("CLSID,Name,Server,Views,SafeScripting,SafeInit,Blocked,Flags32,Flags64,Listed",
+    EXPECT_EQ("CLSID,Name,Server,Views,SafeScripting,SafeInit,Blocked,Flags32,Flags64,Office,"
+              "OfficeFlags32,OfficeFlags64,Listed,Known",
               Lines(all.out)[0]);
     EXPECT_EQ((std::vector<std::string>{ten, eleven, twelve, fourteen}), OwnRows(all.out));
     EXPECT_EQ((std::vector<std::string>{eleven, twelve}),
@@ -572,8 +718,8 @@ TEST_F(Quellctl, ScanAddListsTheShownControlsAndKeepsTheirKillBits) {
     EXPECT_EQ(0u, o.code);
     std::vector<std::string> rows = OwnRows(o.out);
     ASSERT_EQ(2u, rows.size());
-    EXPECT_EQ(",no", rows[0].substr(rows[0].size() - 3));
-    EXPECT_EQ(",yes", rows[1].substr(rows[1].size() - 4));
+    EXPECT_EQ(",no,", rows[0].substr(rows[0].size() - 4));
+    EXPECT_EQ(",yes,", rows[1].substr(rows[1].size() - 5));
     EXPECT_FALSE(Contains(List(), "S2="));
 }
 
@@ -593,7 +739,11 @@ TEST_F(Quellctl, JsonOfListAndScanParsesBackWithUtf8Text) {
                           {"blocked", "false"},
                           {"flags32", "0x00000401"},
                           {"flags64", "-"},
-                          {"listed", "false"}}),
+                          {"officeBlocked", "false"},
+                          {"officeFlags32", "-"},
+                          {"officeFlags64", "-"},
+                          {"listed", "false"},
+                          {"known", "[]"}}),
               *twelve);
     ASSERT_TRUE(FindClsid(scanned, Clsid(10)) != NULL);
     EXPECT_EQ("[32,64]", FindClsid(scanned, Clsid(10))->at("views"));
@@ -608,6 +758,9 @@ TEST_F(Quellctl, JsonOfListAndScanParsesBackWithUtf8Text) {
                           {"blocked", "true"},
                           {"flags32", "0x00000400"},
                           {"flags64", "0x00000400"},
+                          {"officeBlocked", "false"},
+                          {"officeFlags32", "-"},
+                          {"officeFlags64", "-"},
                           {"registered", "true"},
                           {"className", "Ten Control"},
                           {"server", "C:\\q\\ten.ocx"}}),
@@ -668,6 +821,128 @@ TEST_F(Quellctl, CheckExitsZeroOnlyWhenEveryControlIsBlockedInEveryView) {
     EXPECT_EQ(1u, o.code);
     EXPECT_EQ("not blocked: " + Clsid(2) + "  " + kGbkName + "\r\n", o.out);
     EXPECT_EQ(before, DescribeTestClsidFlags(kGroup, kLastClsid));
+}
+
+TEST_F(Quellctl, KnownHoldsEveryRowOfTheCatalogueWithValidClsids) {
+    const std::vector<std::vector<std::string>> rows = CatalogueRows();
+    const std::vector<JsonObject> known = ParseJson(Ctl("known --json").out);
+    const std::string csv = Ctl("known --csv").out;
+    std::set<std::string> documents;
+    for (const std::vector<std::string>& row : rows) {
+        const JsonObject* object = FindClsid(known, row[0]);
+        ASSERT_TRUE(object != NULL) << row[0];
+        // Exact in the JSON, in code page 936 in the table; one name a control in any case.
+        const size_t line = csv.find(row[0]);
+        EXPECT_TRUE(Contains(Lower(object->at("product")), Lower(row[1]))) << row[0];
+        EXPECT_TRUE(
+            Contains(Lower(csv.substr(line, csv.find('\r', line) - line)), Lower(Ansi(row[1]))))
+            << row[0];
+        std::string list = object->at("documents");
+        EXPECT_TRUE(Contains("," + list.substr(1, list.size() - 2) + ",", "," + row[2] + ","));
+        documents.insert(row[2]);
+    }
+    const std::regex clsidForm("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
+    for (const JsonObject& object : known)
+        EXPECT_TRUE(std::regex_match(object.at("clsid"), clsidForm)) << object.at("clsid");
+    EXPECT_EQ(CatalogueClsids().size(), known.size());
+    printf("The catalogue: %d rows, %d CLSIDs, %d documents\n", static_cast<int>(rows.size()),
+           static_cast<int>(known.size()), static_cast<int>(documents.size()));
+}
+
+TEST_F(Quellctl, CheckKnownFailsUntilBlockKnownSetsEveryKillBitInBothViews) {
+    if (!HasTwoRegistryViews())
+        GTEST_SKIP() << kTwoViews;
+    const std::vector<std::string> clsids = CatalogueClsids();
+    KeptFlags kept(clsids);
+    for (const std::string& clsid : clsids)
+        DeleteCompatKey(clsid);
+    SetFlags(clsids[0], 0x400, KEY_WOW64_32KEY);
+    SetFlags(clsids[1], 0x1);
+
+    Outcome o = Ctl("check --known");
+    EXPECT_EQ(1u, o.code);
+    EXPECT_EQ(clsids.size(), Lines(o.out).size());
+    o = Ctl("block --known");
+    EXPECT_EQ(0u, o.code) << o.err;
+    EXPECT_EQ(0u, Ctl("check --known").code);
+    for (const std::string& clsid : clsids) {
+        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+            EXPECT_EQ(0x400u, FlagsIn(clsid, view) & 0x400u) << clsid;
+    }
+    EXPECT_EQ(0x401u, FlagsIn(clsids[1], KEY_WOW64_64KEY));
+    EXPECT_EQ("", List());
+}
+
+TEST_F(Quellctl, InstalledTakesTheCataloguedControlsRegisteredHere) {
+    if (!HasTwoRegistryViews())
+        GTEST_SKIP() << kTwoViews;
+    KeptFlags kept({kKnown[0], kKnown[1]});
+    ASSERT_EQ(1u, Lines(Ctl("known --installed --csv").out).size()) << "catalogued controls here";
+    SetClassKey("{" + std::string(kKnown[0]) + "}", "Control", KEY_WOW64_32KEY);
+    SetClassKey("{" + std::string(kKnown[1]) + "}", kControlCategory, KEY_WOW64_64KEY);
+    for (const char* known : kKnown)
+        DeleteCompatKey(known);
+    const std::string ibm =
+        "IBM Endpoint Manager for Remote Control (Version 9.0.1 und h\xC3\xB6her)"
+        " und IBM Assist On-site (Version 4.0.0)";
+
+    Outcome o = Ctl("check --known --installed");
+    EXPECT_EQ(1u, o.code);
+    EXPECT_EQ(
+        (std::vector<std::string>{"not blocked: " + std::string(kKnown[0]) + "  wmm2filt.dll",
+                                  "not blocked: " + std::string(kKnown[1]) + "  " + Ansi(ibm)}),
+        Lines(o.out));
+    for (int i = 0; i < 2; ++i) {
+        o = Ctl("block --known --installed --add");
+        EXPECT_EQ(0u, o.code) << o.err;
+        EXPECT_EQ(i == 0 ? 4u : 2u, Lines(o.out).size()) << "added once, blocked twice";
+    }
+    EXPECT_EQ(ListFileText({{"wmm2filt.dll", kKnown[0]}, {Ansi(ibm).substr(0, 50), kKnown[1]}}),
+              List());
+    DenyKillBitWrites deny(kKnown[0]);
+    EXPECT_EQ(0u, Ctl("check --known --installed").code);
+    EXPECT_EQ(0u, Ctl("block --known --installed").code);
+
+    o = Ctl("known --installed --csv");
+    EXPECT_EQ((std::vector<std::string>{
+                  "CLSID,Product,Documents,Installed,Blocked,Flags32,Flags64,Office,OfficeFlags32,"
+                  "OfficeFlags64",
+                  std::string(kKnown[0]) +
+                      ",wmm2filt.dll,\"MS05-038, MS06-042\",yes,yes,0x00000400,0x00000400,no,-,-",
+                  std::string(kKnown[1]) + "," + Ansi(ibm) +
+                      ",3118753,yes,yes,0x00000400,0x00000400,no,-,-"}),
+              Lines(o.out));
+    EXPECT_EQ(1u, Lines(Ctl("known --installed --unblocked --csv").out).size());
+    // The scan names the documents, and shows only those with --known.
+    const std::vector<JsonObject> scanned = ParseJson(Ctl("scan --known --json").out);
+    ASSERT_EQ(2u, scanned.size());
+    EXPECT_EQ("[MS05-038,MS06-042]", scanned[0].at("known"));
+    EXPECT_EQ("[3118753]", scanned[1].at("known"));
+}
+
+TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatApplies) {
+    if (!HasTwoRegistryViews())
+        GTEST_SKIP() << kTwoViews;
+    // Office 16.0 in the 32-bit view, and Click-to-Run; Office's common key blocked in one view.
+    ScratchKey version(kOfficeKey + "16.0\\Common", KEY_WOW64_32KEY),
+        c2r(kOfficeKey + "ClickToRun", KEY_WOW64_64KEY);
+    SetFlags(OfficeKey(Clsid(2)), 0x401, KEY_WOW64_64KEY);
+    WriteList({{"one", Clsid(1)}, {"two", Clsid(2)}});
+    EXPECT_EQ(0u, Ctl("block --all").code);
+    EXPECT_EQ(1u, Ctl("check --office --all").code);
+    EXPECT_EQ(0u, Ctl("block --office --all").code);
+    EXPECT_EQ(0u, Ctl("check --office --all").code);
+    const JsonObject two = ParseJson(Ctl("list --json").out).at(1);
+    EXPECT_EQ("true", two.at("officeBlocked"));
+    EXPECT_EQ("0x00000400 0x00000400", two.at("officeFlags32"));
+    EXPECT_EQ("0x00000401 0x00000400 0x00000400", two.at("officeFlags64"));
+    {
+        DenyKillBitWrites deny(OfficeKey(Clsid(2)));
+        EXPECT_EQ(0u, Ctl("block --office " + Clsid(2)).code);
+        EXPECT_EQ(1u, Ctl("unblock --office " + Clsid(2)).code);
+    }
+    EXPECT_EQ(0u, Ctl("unblock --office --all").code);
+    EXPECT_EQ("32-bit view 0x00000000, 64-bit view 0x00000001", DescribeFlags(OfficeKey(Clsid(2))));
 }
 
 } // namespace

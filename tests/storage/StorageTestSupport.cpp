@@ -163,7 +163,13 @@ NamedClsids ListFileAsWindowsReadsIt(const std::string& path) {
 }
 
 std::string CompatKey(const std::string& clsid) {
+    if (clsid.find('\\') != std::string::npos)
+        return clsid;
     return "Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{" + clsid + "}";
+}
+
+std::string OfficeKey(const std::string& clsid, const std::string& under) {
+    return "Software\\Microsoft\\Office\\" + under + "\\COM Compatibility\\{" + clsid + "}";
 }
 
 std::string TestClsid(int group, int n) {
@@ -216,6 +222,37 @@ DWORD FlagsIn(const std::string& clsid, REGSAM view) {
     return value;
 }
 
+ScratchKey::ScratchKey(const std::string& path, REGSAM view) {
+    for (REGSAM v : Views(view)) {
+        size_t end = 0;
+        do {
+            end = path.find('\\', end + 1);
+            HKEY hKey;
+            DWORD disposition = 0;
+            EXPECT_EQ(ERROR_SUCCESS,
+                      ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, end).c_str(), 0, NULL, 0,
+                                        KEY_READ | v, NULL, &hKey, &disposition))
+                << path;
+            ::RegCloseKey(hKey);
+            if (disposition == REG_CREATED_NEW_KEY &&
+                (m_created.empty() || m_created.back().first != v))
+                m_created.push_back(std::make_pair(v, path.substr(0, end)));
+        } while (end != std::string::npos);
+    }
+}
+
+ScratchKey::~ScratchKey() {
+    for (const auto& created : m_created) {
+        HKEY hParent;
+        const size_t last = created.second.rfind('\\');
+        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, created.second.substr(0, last).c_str(), 0,
+                            KEY_ALL_ACCESS | created.first, &hParent) != ERROR_SUCCESS)
+            continue;
+        ::RegDeleteTreeA(hParent, created.second.substr(last + 1).c_str());
+        ::RegCloseKey(hParent);
+    }
+}
+
 void DenyKillBitWrites::Apply(ACCESS_MODE mode) {
     for (REGSAM view : Views(kAllViews)) {
         HKEY hKey;
@@ -234,9 +271,11 @@ void DenyKillBitWrites::Apply(ACCESS_MODE mode) {
         access.Trustee.ptstrName = const_cast<LPSTR>("EVERYONE");
         PACL pNew = NULL;
         EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), ::SetEntriesInAclA(1, &access, pOld, &pNew));
+        // Given back as a NULL DACL: REVOKE_ACCESS takes away allowing entries only, so the deny
+        // would stay and every later write fail.
         EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
                   ::SetSecurityInfo(hKey, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL,
-                                    pNew, NULL));
+                                    mode == DENY_ACCESS ? pNew : NULL, NULL));
         ::LocalFree(pNew);
         ::LocalFree(pSD);
         ::RegCloseKey(hKey);

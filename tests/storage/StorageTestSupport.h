@@ -45,8 +45,18 @@ std::string ListFileText(const NamedClsids& entries);
 // first empty name or CLSID.
 NamedClsids ListFileAsWindowsReadsIt(const std::string& path);
 
-// The "ActiveX Compatibility" key of a CLSID text, relative to HKEY_LOCAL_MACHINE.
+// The "ActiveX Compatibility" key of a CLSID text, relative to HKEY_LOCAL_MACHINE. A text with a
+// backslash is a key path already, so that every helper below taking a CLSID also takes
+// another kill-bit key, e.g. OfficeKey's.
 std::string CompatKey(const std::string& clsid);
+// Office's "COM Compatibility" key of a CLSID under Software\Microsoft\Office\<under>.
+std::string OfficeKey(const std::string& clsid, const std::string& under = "Common");
+const std::string kOfficeKey = "Software\\Microsoft\\Office\\";
+// The <under> of the Click-to-Run copies for 64-bit and for 32-bit Office.
+const char kClickToRun64[] =
+    "ClickToRun\\REGISTRY\\MACHINE\\Software\\Microsoft\\Office\\16.0\\Common";
+const char kClickToRun32[] =
+    "ClickToRun\\REGISTRY\\MACHINE\\Software\\Wow6432Node\\Microsoft\\Office\\16.0\\Common";
 
 // 5E5E000<group>-0000-0000-0000-0000000000<n in hex>: each test program has a group of its own,
 // so that no test touches another's keys or anything else in the registry.
@@ -68,9 +78,23 @@ void SetFlags(const std::string& clsid, DWORD value, REGSAM view = kAllViews);
 // missing.
 DWORD FlagsIn(const std::string& clsid, REGSAM view);
 
+// A key under HKEY_LOCAL_MACHINE made for a test, in every view or in the one given; on
+// destruction the keys it had to create go again, with everything then beneath them.
+class ScratchKey {
+public:
+    explicit ScratchKey(const std::string& path, REGSAM view = kAllViews);
+    ~ScratchKey();
+
+private:
+    ScratchKey(const ScratchKey&);
+    ScratchKey& operator=(const ScratchKey&);
+
+    std::vector<std::pair<REGSAM, std::string>> m_created; // the topmost key made, per view
+};
+
 // A standard user, as far as one control's flags go: denies KEY_SET_VALUE and KEY_CREATE_SUB_KEY
-// to Everyone on the CLSID's kill-bit key in every view (the key must exist), and gives them
-// back on destruction, before the test deletes the key.
+// to Everyone on the CLSID's kill-bit key in every view (the key must exist), and gives every
+// access back on destruction, before the test writes or deletes the key again.
 class DenyKillBitWrites {
 public:
     explicit DenyKillBitWrites(const std::string& clsid) : m_clsid(clsid) { Apply(DENY_ACCESS); }

@@ -374,8 +374,11 @@ TEST_F(MainDlgLoad, InfoTipSaysWhatThisMachineKnowsOfTheRowsClsid) {
     const std::string strClass = "\xB2\xE2\xCA\xD4\xBF\xD8\xBC\xFE";
     const std::string strServer = "C:\\Windows\\system32\\quellbox-test.ocx";
     RegisteredClass registered(Clsid(11), strClass, strServer);
-    WriteList(ListFileText({{"Registered", Clsid(11)}, {"Unknown", Clsid(12)}}));
-    std::string strRegistered, strUnknown, strCut, strFolded;
+    // The last row's control was killed by Microsoft in two documents.
+    WriteList(ListFileText({{"Registered", Clsid(11)},
+                            {"Unknown", Clsid(12)},
+                            {"Killed", "31087270-d348-432c-899e-2d2f38ff29a0"}}));
+    std::string strRegistered, strUnknown, strCut, strFolded, strKnown;
     const std::string strWhole = Format(IDS_TIP_REGISTERED, strClass.c_str(), strServer.c_str());
     // Room for everything up to the class name and the first byte of its first character.
     const int nClassAt = static_cast<int>(strWhole.find(strClass));
@@ -384,8 +387,12 @@ TEST_F(MainDlgLoad, InfoTipSaysWhatThisMachineKnowsOfTheRowsClsid) {
         strUnknown = InfoTip(hMain, 1);
         strCut = InfoTip(hMain, 0, nClassAt + 2);
         strFolded = InfoTip(hMain, 1, 1024, 0);
+        strKnown = InfoTip(hMain, 2);
         Cancel(hMain);
     });
+    EXPECT_EQ(LoadText(IDS_TIP_NOT_REGISTERED) + "\r\n" +
+                  Format(IDS_TIP_KNOWN, "MS05-038, MS06-042"),
+              strKnown);
     EXPECT_EQ(strWhole, strRegistered);
     EXPECT_EQ(LoadText(IDS_TIP_NOT_REGISTERED), strUnknown);
     EXPECT_EQ(strWhole.substr(0, nClassAt), strCut) << "cut inside a double-byte character";
