@@ -4,13 +4,12 @@
 
 #include <stdlib.h>
 #include <wchar.h>
+#include <wctype.h>
 
 #include <vector>
 
 namespace {
 
-// A bigger file is no file of ours, and it would not fit twice into a 32-bit address space.
-const LONGLONG kMaxFileSize = 256 * 1024 * 1024;
 // ReadFile and WriteFile take a DWORD count; smaller pieces keep every call well inside it.
 const size_t kChunk = 1 << 20;
 
@@ -41,9 +40,55 @@ std::vector<wchar_t> LongPath(LPCSTR pszPath) {
     return result;
 }
 
+// The NUL-terminated path with the text added at its end.
+std::vector<wchar_t> WithSuffix(const std::vector<wchar_t>& path, const wchar_t* pszSuffix) {
+    std::vector<wchar_t> result(path.begin(), path.end() - 1);
+    result.insert(result.end(), pszSuffix, pszSuffix + wcslen(pszSuffix) + 1);
+    return result;
+}
+
+// The process id in the name of a temporary file "<file>.<id>.tmp", else 0.
+DWORD TempFileOwner(const wchar_t* pszName, const wchar_t* pszFile) {
+    const size_t n = wcslen(pszFile);
+    if (_wcsnicmp(pszName, pszFile, n) != 0 || pszName[n] != L'.' || !iswdigit(pszName[n + 1]))
+        return 0;
+    wchar_t* pszEnd;
+    unsigned long id = wcstoul(pszName + n + 1, &pszEnd, 10);
+    return _wcsicmp(pszEnd, L".tmp") == 0 ? id : 0;
+}
+
+// An id that no process has counts as ended; a process of an account that this one may not
+// open, as running.
+bool HasEnded(DWORD dwProcessId) {
+    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, dwProcessId);
+    if (h == NULL)
+        return GetLastError() == ERROR_INVALID_PARAMETER;
+    bool bEnded = WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+    CloseHandle(h);
+    return bEnded;
+}
+
+// Removes the temporary files that saves of processes that have ended left beside the file.
+void RemoveStaleTempFiles(const std::vector<wchar_t>& path) {
+    const wchar_t* pszFile = wcsrchr(path.data(), L'\\');
+    WIN32_FIND_DATAW data;
+    HANDLE hFind =
+        pszFile ? FindFirstFileW(WithSuffix(path, L".*.tmp").data(), &data) : INVALID_HANDLE_VALUE;
+    if (hFind == INVALID_HANDLE_VALUE)
+        return;
+    std::vector<wchar_t> dir(path.data(), ++pszFile);
+    dir.push_back(L'\0');
+    do {
+        DWORD id = TempFileOwner(data.cFileName, pszFile);
+        if (id != 0 && HasEnded(id))
+            DeleteFileW(WithSuffix(dir, data.cFileName).data());
+    } while (FindNextFileW(hFind, &data));
+    FindClose(hFind);
+}
+
 } // namespace
 
-bool AfxReadFile(LPCSTR pszPath, std::string* pBytes) {
+bool AfxReadFile(LPCSTR pszPath, std::string* pBytes, DWORD dwMaxBytes) {
     pBytes->clear();
     HANDLE h = CreateFileW(LongPath(pszPath).data(), GENERIC_READ,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
@@ -52,7 +97,7 @@ bool AfxReadFile(LPCSTR pszPath, std::string* pBytes) {
         return false;
     LARGE_INTEGER size;
     bool ok = GetFileSizeEx(h, &size) != FALSE;
-    if (ok && (size.QuadPart < 0 || size.QuadPart > kMaxFileSize)) {
+    if (ok && (size.QuadPart < 0 || size.QuadPart > dwMaxBytes)) {
         SetLastError(ERROR_FILE_TOO_LARGE);
         ok = false;
     }
@@ -82,14 +127,20 @@ bool AfxReplaceFile(LPCSTR pszPath, const std::string& bytes) {
         SetLastError(ERROR_INVALID_NAME);
         return false;
     }
+    const std::vector<wchar_t> path = LongPath(pszPath);
+    // Windows' ReplaceFileW refuses a directory; Wine's would move it aside.
+    DWORD dwAttributes = GetFileAttributesW(path.data());
+    if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    RemoveStaleTempFiles(path);
     // Named from the file's own path, so the temporary file can be made wherever the file can,
     // however long its path.
     wchar_t suffix[32] = L".";
     _ultow(GetCurrentProcessId(), suffix + 1, 10);
     wcscat(suffix, L".tmp");
-    const std::vector<wchar_t> path = LongPath(pszPath);
-    std::vector<wchar_t> temp(path.begin(), path.end() - 1);
-    temp.insert(temp.end(), suffix, suffix + wcslen(suffix) + 1);
+    const std::vector<wchar_t> temp = WithSuffix(path, suffix);
     HANDLE h = CreateFileW(temp.data(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE)
@@ -103,9 +154,17 @@ bool AfxReplaceFile(LPCSTR pszPath, const std::string& bytes) {
     }
     ok = ok && FlushFileBuffers(h) != FALSE;
     ok = CloseHandle(h) != FALSE && ok;
-    ok = ok && MoveFileExW(temp.data(), path.data(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-    if (!ok) {
+    // A file that does not exist yet has nothing to keep. Nor has one that ReplaceFileW took
+    // away before it failed to move the new one in: the temporary file is then all there is.
+    bool bOnlyCopy = false;
+    if (ok && !ReplaceFileW(path.data(), temp.data(), NULL, 0, NULL, NULL)) {
+        DWORD error = GetLastError();
+        bOnlyCopy = error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+                    error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+        ok = (error == ERROR_FILE_NOT_FOUND || bOnlyCopy) &&
+             MoveFileExW(temp.data(), path.data(), MOVEFILE_WRITE_THROUGH) != FALSE;
+    }
+    if (!ok && !bOnlyCopy) {
         DWORD error = GetLastError();
         DeleteFileW(temp.data());
         SetLastError(error);

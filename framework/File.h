@@ -6,11 +6,19 @@
 
 #include <string>
 
+// A bigger file is no file of ours, and it would not fit twice into a 32-bit address space.
+const DWORD AFX_MAX_FILE_BYTES = 256 * 1024 * 1024;
+
 // The whole contents of a file, which others may keep open for reading and writing. False, with
 // the system's reason in GetLastError, when it cannot be read (ERROR_FILE_NOT_FOUND or
-// ERROR_PATH_NOT_FOUND when it does not exist); *pBytes is then empty.
-bool AfxReadFile(LPCSTR pszPath, std::string* pBytes);
-// Replaces the file with the bytes: they are written to a temporary file beside it that is then
-// moved over it, so the file holds either its old contents or the new ones. False, with the
-// reason in GetLastError, when anything failed; the old file is then untouched.
+// ERROR_PATH_NOT_FOUND when it does not exist, ERROR_FILE_TOO_LARGE beyond dwMaxBytes); *pBytes
+// is then empty.
+bool AfxReadFile(LPCSTR pszPath, std::string* pBytes, DWORD dwMaxBytes = AFX_MAX_FILE_BYTES);
+// Replaces the file with the bytes: they are written to a temporary file beside it,
+// "<file>.<process id>.tmp", that then replaces it, so the file holds either its old contents or
+// the new ones. An existing file keeps its ACL, attributes and identity (ReplaceFileW), as
+// writing it in place would. Temporary files of processes that no longer run are removed first.
+// False, with the reason in GetLastError, when anything failed; the old file is then untouched,
+// unless ReplaceFileW took it away and the new one could not be moved in: the temporary file then
+// stays, the only copy of the new contents.
 bool AfxReplaceFile(LPCSTR pszPath, const std::string& bytes);

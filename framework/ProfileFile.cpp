@@ -77,6 +77,23 @@ struct KeyLine {
     const char* valueEnd;
 };
 
+// Where a value ends for its readers: at its first NUL, as the C strings they get it in.
+const char* ReadEnd(const KeyLine& kl) {
+    const void* nul = memchr(kl.value, '\0', kl.valueEnd - kl.value);
+    return nul ? static_cast<const char*>(nul) : kl.valueEnd;
+}
+
+// Windows hands an ANSI file's text out through UTF-16, so bytes that are no character of the
+// code page come out as '?'; a save then writes what it showed.
+CString AsWindowsReads(const char* p, const char* end) {
+    const int nLength = static_cast<int>(end - p);
+    if (p == end || ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, p, nLength, NULL, 0) > 0)
+        return CString(p, nLength);
+    std::vector<wchar_t> wide = AfxWiden(p, nLength);
+    std::string text = AfxNarrow(wide.data(), static_cast<int>(wide.size()));
+    return CString(text.data(), static_cast<int>(text.size()));
+}
+
 bool ParseKeyLine(const std::string& line, KeyLine& kl) {
     const char* p = line.data();
     const char* end = ContentEnd(line);
@@ -132,6 +149,24 @@ std::string KeyLineOf(LPCSTR pszKey, LPCSTR pszValue) {
 
 bool HasLineBreak(LPCSTR psz) { return strpbrk(psz, "\r\n") != NULL; }
 
+// A UTF-16 file's key line from its '=' on, as text and as the bytes read, when its value reads
+// as pszValue: put after another key, it keeps the characters the ANSI code page lacks.
+bool UnicodeValue(const std::string& text, const std::string& utf16, LPCSTR pszValue,
+                  std::string* pText, std::string* pUtf16) {
+    KeyLine kl;
+    if (utf16.empty() || !ParseKeyLine(text, kl) || std::string(kl.value, ReadEnd(kl)) != pszValue)
+        return false;
+    size_t at = 0;
+    while (at + 1 < utf16.size() && (utf16[at] != '=' || utf16[at + 1] != '\0'))
+        at += 2;
+    std::vector<wchar_t> rest((utf16.size() - at) / 2);
+    memcpy(rest.data(), utf16.data() + at, rest.size() * sizeof(wchar_t));
+    pText->assign(AfxFindChar(kl.keyEnd, kl.value, '='), text.data() + text.size());
+    pUtf16->assign(utf16, at, std::string::npos);
+    // The same '=' in both, unless some character before it narrows to one.
+    return AfxNarrow(rest.data(), static_cast<int>(rest.size())) == *pText;
+}
+
 // A key that reads back as itself: neither a comment, nor a broken header, nor cut at '='.
 bool IsStorableKey(LPCSTR psz) {
     if (HasLineBreak(psz))
@@ -152,7 +187,7 @@ bool IsStorableSection(LPCSTR psz) {
 bool CProfileFile::Read(LPCSTR pszPath) {
     Parse(NULL, 0);
     std::string data;
-    if (!pszPath || !AfxReadFile(pszPath, &data)) {
+    if (!pszPath || !AfxReadFile(pszPath, &data, AFX_MAX_PROFILE_BYTES)) {
         DWORD error = pszPath ? GetLastError() : ERROR_INVALID_NAME;
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
@@ -160,7 +195,15 @@ bool CProfileFile::Read(LPCSTR pszPath) {
     return true;
 }
 
-bool CProfileFile::Write(LPCSTR pszPath) const { return AfxReplaceFile(pszPath, Serialize()); }
+bool CProfileFile::Write(LPCSTR pszPath) const {
+    const std::string bytes = Serialize();
+    // A file that Read would refuse is not made: the old one stays.
+    if (bytes.size() > AFX_MAX_PROFILE_BYTES) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return false;
+    }
+    return AfxReplaceFile(pszPath, bytes);
+}
 
 void CProfileFile::Parse(const char* pData, size_t nSize) {
     m_prefix.clear();
@@ -246,6 +289,9 @@ std::string CProfileFile::Serialize() const {
     for (const Section& section : m_sections) {
         if (section.removed)
             continue;
+        // Windows reads a UTF-8 mark as part of the first line, where a header would be lost.
+        if (out.size() == m_prefix.size() && m_prefix == kUtf8Mark)
+            out += "\r\n";
         put(section.header);
         for (const Line& line : section.lines)
             put(line);
@@ -255,33 +301,29 @@ std::string CProfileFile::Serialize() const {
 
 CString CProfileFile::GetString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszDefault) const {
     if (pszSection && pszKey) {
-        if (const Section* section = FindSection(FoldName(pszSection))) {
+        if (const Section* section = FindSection(FoldName(pszSection), false)) {
             KeyIndex::const_iterator it = section->keys.find(FoldName(pszKey));
             KeyLine kl;
-            if (it != section->keys.end() && ParseKeyLine(section->lines[it->second].text, kl)) {
-                const void* nul = memchr(kl.value, '\0', kl.valueEnd - kl.value);
-                const char* end = nul ? static_cast<const char*>(nul) : kl.valueEnd;
-                return CString(kl.value, static_cast<int>(end - kl.value));
-            }
+            if (it != section->keys.end() && ParseKeyLine(section->lines[it->second].text, kl))
+                return m_bUnicode ? CString(kl.value, static_cast<int>(ReadEnd(kl) - kl.value))
+                                  : AsWindowsReads(kl.value, ReadEnd(kl));
         }
     }
     return CString(pszDefault);
 }
 
-bool CProfileFile::WriteString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue) {
+bool CProfileFile::WriteString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue,
+                               LPCSTR pszKeyAsRead) {
     if (!pszSection)
         return false;
     std::string name = FoldName(pszSection);
-    Section* live = FindSection(name, false);
     if (!pszKey) {
-        // The header stays so that the section, written again, returns to its place.
-        if (live) {
-            live->removed = true;
-            live->lines.clear();
-            live->keys.clear();
-        }
+        // The headers stay, so that the section, written again, returns to its place.
+        for (Section& section : m_sections)
+            section.removed = section.removed || section.name == name;
         return true;
     }
+    Section* live = FindSection(name, false);
     std::string key = FoldName(pszKey);
     if (!pszValue) {
         if (!live)
@@ -298,49 +340,66 @@ bool CProfileFile::WriteString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue
     }
     if (!IsStorableKey(pszKey) || HasLineBreak(pszValue))
         return false;
-    // Writes go to the first section of the name, a removed one revived in its place, so a
-    // later section of the same name is never written into.
-    Section* section = FindSection(name, true);
-    if (section) {
-        section->removed = false;
-    } else {
-        if (!IsStorableSection(pszSection))
+    // Writes go to the first section of the name, a removed one written again in its place, so
+    // a later section of the same name is never written into.
+    if (!live) {
+        const Section* removed = FindSection(name, true);
+        if (!removed && !IsStorableSection(pszSection))
             return false;
         Section added;
-        added.header.text = std::string("[") + pszSection + "]\r\n";
+        added.header =
+            removed ? removed->header : Line{"[" + std::string(pszSection) + "]\r\n", ""};
         added.name = name;
-        m_sections.push_back(std::move(added));
-        section = &m_sections.back();
+        size_t at = removed ? removed - m_sections.data() : m_sections.size();
+        live = &*m_sections.insert(m_sections.begin() + at, std::move(added));
     }
-    Line line = {KeyLineOf(pszKey, pszValue), std::string()};
-    KeyIndex::iterator it = section->keys.find(key);
-    if (it != section->keys.end()) {
-        section->lines[it->second] = std::move(line);
+    Line line = NewKeyLine(name, pszKey, pszValue, pszKeyAsRead);
+    KeyIndex::iterator it = live->keys.find(key);
+    if (it != live->keys.end()) {
+        live->lines[it->second] = std::move(line);
     } else {
-        Line& last = section->lines.empty() ? section->header : section->lines.back();
-        if (!HasLineEnd(last.text)) {
-            last.text += "\r\n";
-            if (!last.utf16.empty())
-                last.utf16.append("\r\0\n\0", 4);
-        }
-        section->lines.push_back(std::move(line));
-        section->keys.emplace(std::move(key), section->lines.size() - 1);
+        EndLine(live->lines.empty() ? live->header : live->lines.back());
+        live->lines.push_back(std::move(line));
+        live->keys.emplace(std::move(key), live->lines.size() - 1);
     }
     return true;
 }
 
-CProfileFile::Section* CProfileFile::FindSection(const std::string& foldedName,
-                                                 bool includeRemoved) {
-    for (Section& section : m_sections) {
-        if (section.name == foldedName && (includeRemoved || !section.removed))
-            return &section;
+CProfileFile::Line CProfileFile::NewKeyLine(const std::string& foldedName, LPCSTR pszKey,
+                                            LPCSTR pszValue, LPCSTR pszKeyAsRead) const {
+    const Section* asRead = m_bUnicode && pszKeyAsRead ? FindSection(foldedName, true) : NULL;
+    if (asRead) {
+        KeyIndex::const_iterator it = asRead->keys.find(FoldName(pszKeyAsRead));
+        Line line;
+        if (it != asRead->keys.end() &&
+            UnicodeValue(asRead->lines[it->second].text, asRead->lines[it->second].utf16, pszValue,
+                         &line.text, &line.utf16)) {
+            line.text.insert(0, pszKey);
+            line.utf16.insert(0, AfxUtf16Bytes(pszKey));
+            EndLine(line);
+            return line;
+        }
     }
-    return NULL;
+    return Line{KeyLineOf(pszKey, pszValue), std::string()};
 }
 
-const CProfileFile::Section* CProfileFile::FindSection(const std::string& foldedName) const {
+void CProfileFile::EndLine(Line& line) {
+    if (!HasLineEnd(line.text)) {
+        line.text += "\r\n";
+        if (!line.utf16.empty())
+            line.utf16.append("\r\0\n\0", 4);
+    }
+}
+
+CProfileFile::Section* CProfileFile::FindSection(const std::string& foldedName, bool bRemoved) {
+    const CProfileFile* pThis = this;
+    return const_cast<Section*>(pThis->FindSection(foldedName, bRemoved));
+}
+
+const CProfileFile::Section* CProfileFile::FindSection(const std::string& foldedName,
+                                                       bool bRemoved) const {
     for (const Section& section : m_sections) {
-        if (section.name == foldedName && !section.removed)
+        if (section.name == foldedName && section.removed == bRemoved)
             return &section;
     }
     return NULL;

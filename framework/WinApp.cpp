@@ -54,8 +54,9 @@ CString CWinApp::GetProfileString(LPCSTR pszSection, LPCSTR pszEntry, LPCSTR psz
     return m_profile.GetString(pszSection, pszEntry, pszDefault ? pszDefault : "");
 }
 
-BOOL CWinApp::WriteProfileString(LPCSTR pszSection, LPCSTR pszEntry, LPCSTR pszValue) {
-    return m_profile.WriteString(pszSection, pszEntry, pszValue);
+BOOL CWinApp::WriteProfileString(LPCSTR pszSection, LPCSTR pszEntry, LPCSTR pszValue,
+                                 LPCSTR pszEntryAsRead) {
+    return m_profile.WriteString(pszSection, pszEntry, pszValue, pszEntryAsRead);
 }
 
 CString AfxGetModuleFileName(HMODULE hModule) {

@@ -26,9 +26,11 @@ public:
     // the file once, SaveProfile writes it back as a whole in one atomic replacement.
     BOOL LoadProfile();
     BOOL SaveProfile();
+    BOOL IsProfileUnicode() const { return m_profile.IsUnicode(); }
     CString GetProfileString(LPCSTR pszSection, LPCSTR pszEntry, LPCSTR pszDefault = NULL);
-    // A NULL entry removes the whole section.
-    BOOL WriteProfileString(LPCSTR pszSection, LPCSTR pszEntry, LPCSTR pszValue);
+    // A NULL entry removes the whole section. pszEntryAsRead: see CProfileFile::WriteString.
+    BOOL WriteProfileString(LPCSTR pszSection, LPCSTR pszEntry, LPCSTR pszValue,
+                            LPCSTR pszEntryAsRead = NULL);
 
     void OnHelp() {} // no help file ships with the program
 

@@ -5,6 +5,10 @@
 
 #include <stdlib.h>
 
+#include <string>
+#include <unordered_map>
+#include <vector>
+
 namespace {
 
 const char kSection[] = "Setting";
@@ -14,6 +18,64 @@ CString PositionKey(char chLetter, int nIndex) {
     _itoa(nIndex, digits, 10);
     char key[2] = {chLetter, '\0'};
     return CString(key) + digits;
+}
+
+// Entry i of the list file without its blocked state; false at the first position whose name or
+// CLSID is missing or empty.
+bool ReadEntry(CWinApp* pApp, int i, Entry* pEntry) {
+    pEntry->strName = pApp->GetProfileString(kSection, PositionKey('N', i), "");
+    if (pEntry->strName.IsEmpty())
+        return false;
+    pEntry->strClsid = pApp->GetProfileString(kSection, PositionKey('S', i), "");
+    if (pEntry->strClsid.IsEmpty())
+        return false;
+    EntryList::NormalizeClsid(pEntry->strClsid);
+    return true;
+}
+
+std::string EntryText(const Entry& entry) {
+    return std::string(entry.strName) + '\0' + static_cast<LPCSTR>(entry.strClsid);
+}
+
+// The positions in the list file that hold one text, in order, and the first not looked at yet.
+struct Positions {
+    std::vector<int> at;
+    size_t next = 0;
+};
+typedef std::unordered_map<std::string, Positions> PositionIndex;
+
+int TakePosition(PositionIndex& index, const std::string& text, std::vector<bool>& taken) {
+    PositionIndex::iterator it = index.find(text);
+    while (it != index.end() && it->second.next < it->second.at.size()) {
+        int j = it->second.at[it->second.next++];
+        if (!taken[j]) {
+            taken[j] = true;
+            return j;
+        }
+    }
+    return -1;
+}
+
+// For each row, the position of the entry in the list file that it was read as, or -1: one with
+// the same name and CLSID, else one with the same name. Only through it does a name that a
+// Unicode file holds keep the characters the ANSI code page lacks, wherever its row moved.
+std::vector<int> PositionsAsRead(CWinApp* pApp, const std::vector<Entry>& rows) {
+    PositionIndex byEntry, byName;
+    Entry entry;
+    int nRead = 0;
+    for (; ReadEntry(pApp, nRead, &entry); ++nRead) {
+        byEntry[EntryText(entry)].at.push_back(nRead);
+        byName[static_cast<LPCSTR>(entry.strName)].at.push_back(nRead);
+    }
+    std::vector<bool> taken(nRead);
+    std::vector<int> from(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        from[i] = TakePosition(byEntry, EntryText(rows[i]), taken);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (from[i] < 0)
+            from[i] = TakePosition(byName, static_cast<LPCSTR>(rows[i].strName), taken);
+    }
+    return from;
 }
 
 } // namespace
@@ -47,18 +109,12 @@ bool EntryList::Load(IEntrySink& sink) {
     CWinApp* pApp = AfxGetApp();
     if (!pApp->LoadProfile())
         return false;
-    for (int i = 0;; ++i) {
-        Entry entry;
-        entry.strName = pApp->GetProfileString(kSection, PositionKey('N', i), "");
-        if (entry.strName.IsEmpty())
-            return true;
-        entry.strClsid = pApp->GetProfileString(kSection, PositionKey('S', i), "");
-        if (entry.strClsid.IsEmpty())
-            return true;
-        NormalizeClsid(entry.strClsid);
+    Entry entry;
+    for (int i = 0; ReadEntry(pApp, i, &entry); ++i) {
         entry.bBlocked = IsBlocked(KillBitKeyPath(entry.strClsid));
         sink.AddEntry(entry);
     }
+    return true;
 }
 
 SaveResult EntryList::Save(const IEntrySource& source, SaveWhat what) {
@@ -72,15 +128,31 @@ SaveResult EntryList::Save(const IEntrySource& source, SaveWhat what) {
     }
 
     const int nCount = source.GetEntryCount();
+    std::vector<Entry> rows;
+    rows.reserve(nCount);
+    for (int i = 0; i < nCount; ++i)
+        rows.push_back(source.GetEntry(i));
+    // A control listed more than once is blocked when any of its rows is ticked: a tool that
+    // blocks errs on the side of blocking.
+    std::unordered_map<std::string, bool> ticked;
+    for (size_t i = 0; what == LIST_AND_FLAGS && i < rows.size(); ++i) {
+        bool& bTicked = ticked[static_cast<LPCSTR>(rows[i].strClsid)];
+        bTicked = bTicked || rows[i].bBlocked;
+    }
+    // Only a Unicode file holds names that the rows may not show whole.
+    const std::vector<int> from =
+        pApp->IsProfileUnicode() ? PositionsAsRead(pApp, rows) : std::vector<int>(rows.size(), -1);
     pApp->WriteProfileString(kSection, NULL, "");
     for (int i = 0; i < nCount; ++i) {
-        Entry entry = source.GetEntry(i);
-        if (!pApp->WriteProfileString(kSection, PositionKey('N', i), entry.strName) ||
+        const Entry& entry = rows[i];
+        const CString strAsRead = from[i] < 0 ? CString() : PositionKey('N', from[i]);
+        if (!pApp->WriteProfileString(kSection, PositionKey('N', i), entry.strName, strAsRead) ||
             !pApp->WriteProfileString(kSection, PositionKey('S', i), entry.strClsid)) {
             result.bListFileSaved = false;
             result.dwListFileError = ERROR_INVALID_DATA;
         }
-        if (what == LIST_AND_FLAGS && !SetBlocked(KillBitKeyPath(entry.strClsid), entry.bBlocked))
+        if (what == LIST_AND_FLAGS && !SetBlocked(KillBitKeyPath(entry.strClsid),
+                                                  ticked[static_cast<LPCSTR>(entry.strClsid)]))
             result.registryFailures.push_back(i);
     }
     if (result.bListFileSaved && !pApp->SaveProfile()) {

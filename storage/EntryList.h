@@ -68,11 +68,13 @@ bool Load(IEntrySink& sink);
 
 enum SaveWhat { LIST_AND_FLAGS, LIST_ONLY };
 
-// Replaces the list in the list file (every other section and line is kept) and, unless
-// LIST_ONLY, writes each entry's blocked state to the registry. Every write is attempted; the
-// result tells which failed. A list file that fails to save keeps its old contents. LIST_ONLY
-// serves commands that list controls without deciding their kill bits: an entry's one blocked
-// flag cannot hold a bit set in one registry view only.
+// Replaces the list in the list file (every other section and line is kept, every section
+// "Setting" goes) and, unless LIST_ONLY, writes each entry's blocked state to the registry: a
+// control listed more than once is blocked when any of its entries is. An entry saved as it was
+// read keeps its name's own text in a Unicode list file, wherever it moved. Every write is
+// attempted; the result tells which failed. A list file that fails to save keeps its old contents.
+// LIST_ONLY serves commands that list controls without deciding their kill bits: an entry's one
+// blocked flag cannot hold a bit set in one registry view only.
 SaveResult Save(const IEntrySource& source, SaveWhat what = LIST_AND_FLAGS);
 
 } // namespace EntryList

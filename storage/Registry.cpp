@@ -21,15 +21,18 @@ void CRegKey::Close() {
 
 RawDwordState CRegKey::QueryDword(LPCSTR pszValueName, DWORD* pdwValue, DWORD* pdwType) const {
     *pdwValue = 0;
+    DWORD dwType = REG_NONE;
     DWORD dwValue = 0;
     DWORD cbData = sizeof(dwValue);
-    LONG rc = ::RegQueryValueExA(m_hKey, pszValueName, NULL, pdwType,
+    LONG rc = ::RegQueryValueExA(m_hKey, pszValueName, NULL, &dwType,
                                  reinterpret_cast<BYTE*>(&dwValue), &cbData);
+    if (pdwType)
+        *pdwType = dwType;
     if (rc == ERROR_MORE_DATA)
         return RAW_NOT_FOUR;
     if (rc != ERROR_SUCCESS)
         return RAW_MISSING;
-    if (cbData != sizeof(dwValue))
+    if (cbData != sizeof(dwValue) || (dwType != REG_DWORD && dwType != REG_BINARY))
         return RAW_NOT_FOUR;
     *pdwValue = dwValue;
     return RAW_DWORD;

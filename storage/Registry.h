@@ -1,6 +1,6 @@
-// The registry as Quellbox reads and writes it: keys opened in one registry view, four-byte
-// values read whatever their type, strings, subkeys, and the views a 32-bit program has to
-// cover. Every call reports failure through its result; nothing here is ever shown to a user.
+// The registry as Quellbox reads and writes it: keys opened in one registry view, flag values,
+// strings, subkeys, and the views a 32-bit program has to cover. Every call reports failure
+// through its result; nothing here is ever shown to a user.
 #pragma once
 
 #include "framework/String.h"
@@ -9,8 +9,8 @@
 
 enum RawDwordState {
     RAW_MISSING,  // no key or no value
-    RAW_DWORD,    // four bytes, whatever the type
-    RAW_NOT_FOUR, // present but of another length: it counts as 0
+    RAW_DWORD,    // a REG_DWORD, or a REG_BINARY of four bytes
+    RAW_NOT_FOUR, // present but of another type or length: it holds no flags and counts as 0
 };
 
 // An open key, closed when it goes out of scope.
@@ -26,7 +26,8 @@ public:
     void Close();
     operator HKEY() const { return m_hKey; }
 
-    // The four bytes of a value, whatever its type; *pdwValue is 0 unless RAW_DWORD.
+    // A value as flags; *pdwValue is 0 unless RAW_DWORD. RegQueryValueExA hands a string out
+    // converted, so "400" would read as 0x00303034: only the two types that hold numbers count.
     RawDwordState QueryDword(LPCSTR pszValueName, DWORD* pdwValue, DWORD* pdwType = NULL) const;
     // A REG_SZ or REG_EXPAND_SZ value (not expanded), up to its first NUL; NULL or "" reads
     // the default value. False for a missing value or one of another type.
@@ -42,8 +43,8 @@ private:
     HKEY m_hKey;
 };
 
-// The value as a 32-bit number; 0 when the key or the value is missing, unreadable, or not
-// exactly four bytes long.
+// The value as a 32-bit number; 0 when the key or the value is missing, unreadable, or not a
+// REG_DWORD or a four-byte REG_BINARY.
 DWORD ReadRegDword(HKEY hRoot, LPCSTR pszKeyPath, LPCSTR pszValueName, REGSAM samView = 0);
 // Stores a REG_DWORD, creating the key and its parents when missing.
 bool WriteRegDword(HKEY hRoot, LPCSTR pszKeyPath, LPCSTR pszValueName, DWORD dwValue,

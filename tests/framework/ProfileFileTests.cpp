@@ -53,6 +53,9 @@ TEST(ProfileFile, FirstOfDuplicateSectionsAndKeysWins) {
     ASSERT_TRUE(file.WriteString("s", "K", "5"));
     ASSERT_TRUE(file.WriteString("s", "j", "6"));
     EXPECT_EQ("[s]\nK=5\r\nK=2\nj=6\r\n[S]\nk=3\nj=4\n", file.Serialize());
+    // Removing the section removes them all: none is read in place of the first.
+    ASSERT_TRUE(file.WriteString("S", NULL, NULL));
+    EXPECT_EQ("<none>", Get(file, "s", "j"));
 }
 
 TEST(ProfileFile, LfCrAndCrLfLineEndsAllParse) {
@@ -69,7 +72,8 @@ TEST(ProfileFile, ByteOrderMarkIsKeptAndIsNotPartOfTheFirstLine) {
     CProfileFile file = Parsed("\xEF\xBB\xBF[s]\nk=v\n");
     EXPECT_EQ("v", Get(file, "s", "k"));
     ASSERT_TRUE(file.WriteString("s", "k", "w"));
-    EXPECT_EQ("\xEF\xBB\xBF[s]\nk=w\r\n", file.Serialize());
+    // Windows reads the mark as part of the first line, so a header does not stay there.
+    EXPECT_EQ("\xEF\xBB\xBF\r\n[s]\nk=w\r\n", file.Serialize());
 }
 
 TEST(ProfileFile, UntouchedInputSerializesByteForByte) {
@@ -206,6 +210,14 @@ TEST_F(ProfileFileOnDisk, ReadingADirectoryFailsWithAnEmptyImage) {
 TEST_F(ProfileFileOnDisk, SaveReplacesTheContentAndLeavesNoTemporaryFileBehind) {
     // The name's trail byte is 0x5C, and the second path ends its folder with '/'.
     const std::string paths[] = {m_dir.Path("\x81\x5c.ini"), m_dir.Path() + "/b.ini"};
+    // Left by saves of a process that no longer runs and of one that does (the desktop's), and
+    // one not of a save.
+    DWORD dwRunning = 0;
+    GetWindowThreadProcessId(GetDesktopWindow(), &dwRunning);
+    const std::string live = "b.ini." + std::to_string(dwRunning) + ".tmp";
+    for (const std::string& name :
+         {std::string("b.ini.4294967292.tmp"), live, std::string("b.ini.x.tmp")})
+        WriteFileBytes(m_dir.Path(name), "");
     for (const std::string& path : paths) {
         for (LPCSTR content : {"[old]\r\nk=1\r\n", "[new]\r\n"}) {
             ASSERT_TRUE(Parsed(content).Write(path.c_str()));
@@ -214,11 +226,15 @@ TEST_F(ProfileFileOnDisk, SaveReplacesTheContentAndLeavesNoTemporaryFileBehind) 
             EXPECT_EQ(content, read.Serialize());
         }
     }
-    EXPECT_EQ((std::vector<std::string>{"b.ini", "\x81\x5c.ini"}), List(m_dir.Path()));
+    EXPECT_EQ((std::vector<std::string>{"b.ini", live, "b.ini.x.tmp", "\x81\x5c.ini"}),
+              List(m_dir.Path()));
 }
 
-TEST_F(ProfileFileOnDisk, SaveIntoAMissingDirectoryFailsAndLeavesNothingBehind) {
+TEST_F(ProfileFileOnDisk, SaveIntoAMissingDirectoryOrBeyondTheSizeLimitFailsLeavingNothing) {
     EXPECT_FALSE(Parsed("[s]\n").Write(m_dir.Path("missing\\a.ini").c_str()));
+    EXPECT_FALSE(
+        Parsed(std::string(AFX_MAX_PROFILE_BYTES + 1, '\n')).Write(m_dir.Path("a.ini").c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_TOO_LARGE), GetLastError());
     EXPECT_TRUE(List(m_dir.Path()).empty());
 }
 
@@ -239,10 +255,12 @@ TEST_F(ProfileFileOnDisk, SaveWorksBeyondMaxPath) {
         ASSERT_TRUE(CreateDirectoryW(Widen("\\\\?\\" + path).c_str(), NULL));
     }
     path += "\\Quellbox.ini";
-    ASSERT_TRUE(Parsed("[s]\r\nk=1\r\n").Write(path.c_str()));
-    CProfileFile read;
-    ASSERT_TRUE(read.Read(path.c_str()));
-    EXPECT_EQ("[s]\r\nk=1\r\n", read.Serialize());
+    for (LPCSTR content : {"[s]\r\nk=1\r\n", "[s]\r\nk=2\r\n"}) {
+        ASSERT_TRUE(Parsed(content).Write(path.c_str()));
+        CProfileFile read;
+        ASSERT_TRUE(read.Read(path.c_str()));
+        EXPECT_EQ(content, read.Serialize());
+    }
 }
 
 // Quadratic work (a whole-file rewrite or a scan per key) takes seconds here.

@@ -38,14 +38,16 @@ std::vector<ListFileCase> ListFileCorpus() {
                       "[Setting]\nN0=" + std::string(1 << 20, 'x') + "\nS0=1\n[End]\n; end\n",
                       {std::string(1 << 20, 'x')},
                       {"; end\n"}});
+    // Read, as by Windows, through UTF-16.
     corpus.push_back({"a lone lead byte at the end of a value",
                       "[Setting]\r\nN0=abc\x81\r\nS0=1\x81\r\n",
-                      {"abc\x81"},
+                      {"abc?"},
                       {}});
+    // Windows reads the mark as part of the first line: the header goes on a line of its own.
     corpus.push_back({"a UTF-8 byte-order mark",
                       "\xEF\xBB\xBF[Setting]\r\nN0=a\r\nS0=1\r\n",
                       {"a"},
-                      {"\xEF\xBB\xBF[Setting]\r\n"}});
+                      {"\xEF\xBB\xBF\r\n[Setting]\r\n"}});
     corpus.push_back({"CR-only line ends",
                       "[Other]\rk=v\r[Setting]\rN0=a\rS0=1\r[Z]\rq=r",
                       {"a"},
@@ -53,9 +55,14 @@ std::vector<ListFileCase> ListFileCorpus() {
     corpus.push_back(
         {"keys out of order", "[Setting]\nS1=2\nN1=b\n;c\nS0=1\nN0=a\n", {"a", "b"}, {}});
     corpus.push_back({"two list sections",
-                      "[Setting]\nN0=a\nS0=1\n[setting]\nN0=b\nS0=2\nN1=c\n",
+                      "[Setting]\nN0=a\nS0=1\n[setting]\nN0=b\nS0=2\nN1=c\n[K]\n",
                       {"a"},
-                      {"[setting]\nN0=b\nS0=2\nN1=c\n"}});
+                      {"[K]\n"}});
+    const std::string list = "[Setting]\nN0=a\nS0=1\n";
+    corpus.push_back({"empty lines up to the size limit",
+                      std::string(AFX_MAX_PROFILE_BYTES - list.size() - 2, '\n') + list,
+                      {"a"},
+                      {}});
     // A thousand entries, and 98,000 keys of another section that a save must carry over.
     ListFileCase many = {"100,000 keys", "[Setting]\n", {}, {}};
     for (int i = 0; i < 1000; ++i) {
@@ -92,6 +99,7 @@ TEST_F(Corpus, HostileListFilesLoadByTheRulesAndSaveKeepsEverythingElse) {
         const std::string saved = ReadFileBytes(listFile);
         for (const std::string& run : c.kept)
             EXPECT_NE(std::string::npos, saved.find(run)) << run.substr(0, 40);
+        EXPECT_EQ(loaded.Named(), ListFileAsWindowsReadsIt(listFile));
 
         EntryRows again = Load();
         ASSERT_EQ(loaded.m_entries.size(), again.m_entries.size());
@@ -104,7 +112,7 @@ TEST_F(Corpus, HostileListFilesLoadByTheRulesAndSaveKeepsEverythingElse) {
     }
 }
 
-TEST_F(Corpus, RegistryValuesOfEveryTypeAndSizeReadAsTheirFourBytesOrZero) {
+TEST_F(Corpus, OnlyADwordOrFourBinaryBytesHoldFlagsAndAnythingElseIsReplaced) {
     struct ValueCase {
         const char* what;
         DWORD type;
@@ -115,13 +123,17 @@ TEST_F(Corpus, RegistryValuesOfEveryTypeAndSizeReadAsTheirFourBytesOrZero) {
     };
     const ValueCase corpus[] = {
         {"REG_SZ \"1024\"", REG_SZ, std::string("1024", 5), false, 0x400, 0},
+        // Four bytes once converted to ANSI: 0x00303034, 0x00343434.
+        {"REG_SZ \"400\"", REG_SZ, std::string("400", 4), false, 0x400, 0},
+        {"REG_EXPAND_SZ \"444\"", REG_EXPAND_SZ, std::string("444", 4), false, 0x400, 0},
+        {"REG_MULTI_SZ \"44\"", REG_MULTI_SZ, std::string("44\0", 4), false, 0x400, 0},
         {"REG_QWORD 0x400", REG_QWORD, std::string("\x00\x04\0\0\0\0\0\0", 8), false, 0x400, 0},
         {"REG_BINARY of 2 bytes", REG_BINARY, std::string("\x00\x04", 2), false, 0x400, 0},
         {"REG_BINARY of 8 bytes", REG_BINARY, std::string("\x00\x04\0\0\0\0\0\0", 8), false, 0x400,
          0},
         {"REG_BINARY of 4 bytes", REG_BINARY, std::string("\x01\x04\0\0", 4), true, 0x401, 0x1},
         {"REG_DWORD_BIG_ENDIAN 0x400", REG_DWORD_BIG_ENDIAN, std::string("\0\0\x04\0", 4), false,
-         0x40400, 0x40000},
+         0x400, 0},
         {"an empty value", REG_BINARY, std::string(), false, 0x400, 0},
     };
     for (const ValueCase& c : corpus) {

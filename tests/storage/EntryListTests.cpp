@@ -81,35 +81,44 @@ std::string Utf16File(const std::wstring& text) {
 }
 
 TEST_F(EntryListFile, AUnicodeListFileIsReadAndSavedAsUnicodeKeepingEveryOtherLine) {
-    // Hangul and an emoji have no place in code page 936, yet survive in another section.
+    // Hangul and an emoji have no place in code page 936, yet survive in another section, and in
+    // a name whose row is saved as it was read, wherever it moved.
     const std::wstring other = L"[\u5176\u4ED6]\r\nk=\uAC00\U0001F600\r\n";
-    const std::wstring clsidA(kA, kA + strlen(kA));
-    WriteFileBytes(listFile, Utf16File(other + L"[Setting]\r\nN0=\u540D\u5B57\r\nS0=" + clsidA));
-    EntryRows entries = Load();
-    ASSERT_EQ(1u, entries.m_entries.size());
-    EXPECT_STREQ("\xC3\xFB\xD7\xD6", entries.m_entries[0].strName);
+    const std::wstring a(kA, kA + strlen(kA)), b(kB, kB + strlen(kB)), c(kC, kC + strlen(kC));
+    const std::wstring hangul = L"=\uAC00\U0001F600\r\n", quoted = L"=\" \uB098 \"\r\n";
+    WriteFileBytes(listFile,
+                   Utf16File(other + L"[Setting]\r\nN0=\u540D\u5B57\r\nS0=" + a + L"\r\nN1" +
+                             hangul + L"S1=" + b + L"\r\nN2" + quoted + L"S2=" + c));
+    EntryRows loaded = Load(), entries;
+    ASSERT_EQ(3u, loaded.m_entries.size());
+    EXPECT_STREQ("\xC3\xFB\xD7\xD6", loaded.m_entries[0].strName);
 
+    // The first row deleted, the last moved up, the middle one given another CLSID, one added.
+    entries.m_entries = {loaded.m_entries[2], loaded.m_entries[1]};
+    entries.m_entries[1].strClsid = kA;
     entries.Add("\xBF\xD8\xBC\xFE", kB, false);
     ASSERT_TRUE(EntryList::Save(entries).Succeeded());
-    const std::wstring clsidB(kB, kB + strlen(kB));
-    EXPECT_EQ(Utf16File(other + L"[Setting]\r\nN0=\u540D\u5B57\r\nS0=" + clsidA +
-                        L"\r\nN1=\u63A7\u4EF6\r\nS1=" + clsidB + L"\r\n"),
+    EXPECT_EQ(Utf16File(other + L"[Setting]\r\nN0" + quoted + L"S0=" + c + L"\r\nN1" + hangul +
+                        L"S1=" + a + L"\r\nN2=\u63A7\u4EF6\r\nS2=" + b + L"\r\n"),
               ReadFileBytes(listFile));
-    EntryRows again = Load();
-    ASSERT_EQ(2u, again.m_entries.size());
-    EXPECT_STREQ("\xBF\xD8\xBC\xFE", again.m_entries[1].strName);
+    EXPECT_EQ(entries.Named(), ListFileAsWindowsReadsIt(listFile));
 }
 
-TEST_F(EntryListFile, OnlyTheFirstOfTwoListSectionsIsReadAndWritten) {
+TEST_F(EntryListFile, OnlyTheFirstOfTwoListSectionsIsReadAndASaveLeavesNoOther) {
+    const std::string first = "[Setting]\r\nN0=a\r\nS0=" + std::string(kA) + "\r\n[Other]\r\n";
     const std::string second = "[SETTING]\r\nN0=hidden\r\nS0=" + std::string(kC) + "\r\nN1=x\r\n";
-    WriteFileBytes(listFile, "[Setting]\r\nN0=a\r\nS0=" + std::string(kA) + "\r\n" + second);
+    WriteFileBytes(listFile, first + second);
     EntryRows entries = Load();
     ASSERT_EQ(1u, entries.m_entries.size());
     entries.Add("b", kB, false);
     ASSERT_TRUE(EntryList::Save(entries).Succeeded());
-    EXPECT_EQ("[Setting]\r\nN0=a\r\nS0=" + std::string(kA) + "\r\nN1=b\r\nS1=" + kB + "\r\n" +
-                  second,
+    EXPECT_EQ("[Setting]\r\nN0=a\r\nS0=" + std::string(kA) + "\r\nN1=b\r\nS1=" + kB +
+                  "\r\n[Other]\r\n",
               ReadFileBytes(listFile));
+    // With every row deleted, Windows would read the second section in place of the first.
+    WriteFileBytes(listFile, first + second);
+    ASSERT_TRUE(EntryList::Save(EntryRows()).Succeeded());
+    EXPECT_EQ(NamedClsids(), ListFileAsWindowsReadsIt(listFile));
 }
 
 TEST_F(EntryListFile, AnEmptyListRemovesTheSection) {
@@ -143,18 +152,18 @@ TEST_F(EntryListFile, SaveWritesEveryRowsFlagInDisplayOrder) {
     EntryRows entries;
     entries.Add("a", kA, false);
     entries.Add("b", kB, true);
-    // The later row for the same CLSID decides.
+    // Any ticked row of a control blocks it.
     entries.Add("c", kC, true);
     entries.Add("c again", kC, false);
     ASSERT_TRUE(EntryList::Save(entries).Succeeded());
     EXPECT_EQ(0x1u, ReadRegDword(HKEY_LOCAL_MACHINE, KillBitKeyPath(kA), "Compatibility Flags"));
     EXPECT_EQ(0x400u, ReadRegDword(HKEY_LOCAL_MACHINE, KillBitKeyPath(kB), "Compatibility Flags"));
-    EXPECT_EQ("0x00000000", DescribeFlags(kC, kOwnView));
+    EXPECT_EQ("0x00000400", DescribeFlags(kC, kOwnView));
 
     EntryRows loaded = Load();
     ASSERT_EQ(4u, loaded.m_entries.size());
     EXPECT_FALSE(loaded.m_entries[0].bBlocked);
-    EXPECT_TRUE(loaded.m_entries[1].bBlocked);
+    EXPECT_TRUE(loaded.m_entries[1].bBlocked && loaded.m_entries[3].bBlocked);
 }
 
 TEST_F(EntryListFile, AMissingFileLoadsNothingButOneThatCannotBeReadIsNeverOverwritten) {
@@ -171,6 +180,13 @@ TEST_F(EntryListFile, AMissingFileLoadsNothingButOneThatCannotBeReadIsNeverOverw
     EXPECT_FALSE(EntryList::Save(entries).bListFileSaved);
     CloseHandle(hLock);
     EXPECT_EQ(saved, ReadFileBytes(listFile));
+
+    // Too large to hold.
+    WriteFileBytes(listFile, std::string(AFX_MAX_PROFILE_BYTES + 1, '\n'));
+    EXPECT_FALSE(EntryList::Load(entries));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_TOO_LARGE), GetLastError());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_TOO_LARGE), EntryList::Save(entries).dwListFileError);
+    EXPECT_EQ(AFX_MAX_PROFILE_BYTES + 1, ReadFileBytes(listFile).size());
 
     UseListFile(dir.Path("no such directory\\Quellbox.ini"));
     EXPECT_TRUE(Load().m_entries.empty());

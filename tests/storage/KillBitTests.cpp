@@ -40,7 +40,7 @@ TEST_F(KillBit, MissingKeyOrValueIsNotBlocked) {
     EXPECT_FALSE(IsBlocked(Path(kClsids[1])));
 }
 
-TEST_F(KillBit, OnlyTheBitCountsAndTheTypeIsNotExamined) {
+TEST_F(KillBit, OnlyTheBitOfADwordOrOfFourBinaryBytesCounts) {
     SetFlags(kClsids[0], 0x401);
     EXPECT_TRUE(IsBlocked(Path(kClsids[0])));
 
@@ -50,6 +50,10 @@ TEST_F(KillBit, OnlyTheBitCountsAndTheTypeIsNotExamined) {
 
     SetFlags(kClsids[2], 0x3FF);
     EXPECT_FALSE(IsBlocked(Path(kClsids[2])));
+
+    // Read as ANSI, four bytes: 0x00343434, with the bit.
+    SetFlags(kClsids[3], REG_SZ, "444", 4);
+    EXPECT_FALSE(IsBlocked(Path(kClsids[3])));
 }
 
 TEST_F(KillBit, ValuesNotExactlyFourBytesLongCountAsZero) {

@@ -22,6 +22,12 @@ public:
         e.bBlocked = blocked;
         m_entries.push_back(e);
     }
+    NamedClsids Named() const {
+        NamedClsids named;
+        for (const Entry& e : m_entries)
+            named.emplace_back(std::string(e.strName), std::string(e.strClsid));
+        return named;
+    }
 };
 
 class ListFileTest : public testing::Test {

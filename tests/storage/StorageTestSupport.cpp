@@ -147,6 +147,21 @@ std::string ListFileText(const NamedClsids& entries) {
     return text;
 }
 
+NamedClsids ListFileAsWindowsReadsIt(const std::string& path) {
+    NamedClsids entries;
+    std::vector<char> name(4 << 20), clsid(4 << 20);
+    for (int i = 0;; ++i) {
+        const std::string n = std::to_string(i);
+        ::GetPrivateProfileStringA("Setting", ("N" + n).c_str(), "", name.data(),
+                                   static_cast<DWORD>(name.size()), path.c_str());
+        ::GetPrivateProfileStringA("Setting", ("S" + n).c_str(), "", clsid.data(),
+                                   static_cast<DWORD>(clsid.size()), path.c_str());
+        if (!name[0] || !clsid[0])
+            return entries;
+        entries.emplace_back(name.data(), clsid.data());
+    }
+}
+
 std::string CompatKey(const std::string& clsid) {
     if (clsid.find('\\') != std::string::npos)
         return clsid;
