@@ -436,12 +436,12 @@ int SetBlockedEntries(bool bBlocked, const std::vector<Entry>& targets, bool bAd
     return nFailed == 0 ? EXIT_OK : EXIT_FAILED;
 }
 
-int ExportCommand(LPCSTR pszFile, bool bGpp) {
+int ExportCommand(LPCSTR pszFile, bool bGpp, unsigned readers) {
     CEntryArray entries;
     int nLoaded = LoadExistingEntries(&entries);
     if (nLoaded != EXIT_OK)
         return nLoaded;
-    std::vector<ExportControl> controls = DescribeExport(entries.m_entries);
+    std::vector<ExportControl> controls = DescribeExport(entries.m_entries, readers);
     std::string bytes;
     if (bGpp) {
         SYSTEMTIME now;

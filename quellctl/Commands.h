@@ -42,7 +42,7 @@ int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bA
 int SetBlockedEntries(bool bBlocked, const std::vector<Entry>& targets, bool bAdd,
                       unsigned readers);
 // A .reg file, or with bGpp a Group Policy Preferences Registry.xml.
-int ExportCommand(LPCSTR pszFile, bool bGpp);
+int ExportCommand(LPCSTR pszFile, bool bGpp, unsigned readers);
 int ImportCommand(LPCSTR pszFile);
 
 struct ScanOptions {

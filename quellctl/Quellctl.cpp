@@ -55,7 +55,8 @@ const char kUsage[] =
     "\n"
     "  --ini PATH               The list file; by default Quellbox.ini beside quellctl.exe.\n"
     "  --csv, --json            Comma-separated values, or a JSON array in UTF-8.\n"
-    "  --office                 block, unblock and check cover Office's kill bits too.\n"
+    "  --office                 block, unblock, check and export cover Office's kill bits\n"
+    "                           too.\n"
     "  /?, --help               Shows this help.\n"
     "\n"
     "A CLSID is 32 hexadecimal digits as 8-4-4-4-12, with or without braces, in any case.\n"
@@ -202,8 +203,9 @@ int Run(const Arguments& args) {
         return UsageError("--all goes with block, unblock and check, not with %s", pszCommand);
     if (args.pszAddName && !bBlock && !bUnblock)
         return UsageError("--add NAME goes with block and unblock, not with %s", pszCommand);
-    if (args.bOffice && !bBlock && !bUnblock && !bCheck)
-        return UsageError("--office goes with block, unblock and check, not with %s", pszCommand);
+    if (args.bOffice && !bBlock && !bUnblock && !bCheck && !bExport)
+        return UsageError("--office goes with block, unblock, check and export, not with %s",
+                          pszCommand);
     if (args.bGpp && !bExport)
         return UsageError("--gpp goes with export, not with %s", pszCommand);
     OutputFormat format = args.bCsv ? FORMAT_CSV : args.bJson ? FORMAT_JSON : FORMAT_TEXT;
@@ -229,7 +231,7 @@ int Run(const Arguments& args) {
             return UsageError("%s needs a FILE argument", pszCommand);
         if (args.operands.size() > 1)
             return UsageError("unexpected argument \"%s\"", args.operands[1]);
-        return bExport ? ExportCommand(args.operands[0], args.bGpp)
+        return bExport ? ExportCommand(args.operands[0], args.bGpp, readers)
                        : ImportCommand(args.operands[0]);
     }
 

@@ -164,26 +164,25 @@ CString StableGuid(const CString& str) {
 
 } // namespace
 
-std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries) {
-    const CRegistryViews& views = RegistryViews();
-    // Each path and the view it reaches on 64-bit Windows, which names the 32-bit view by its
-    // path in the 64-bit one.
-    const struct {
-        LPCSTR pszSoftware;
-        REGSAM samView;
-    } paths[] = {{"SOFTWARE\\Wow6432Node\\", KEY_WOW64_32KEY}, {"SOFTWARE\\", KEY_WOW64_64KEY}};
+std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries, unsigned readers) {
+    const std::vector<KillBitKey> locations = KillBitLocations(readers);
     std::vector<ExportControl> controls;
     for (const Entry& entry : entries) {
-        CString strKeyPath = KillBitKeyPath(entry.strClsid);
-        CString strBelowSoftware = strKeyPath.Mid(static_cast<int>(strlen("Software\\")));
         ExportControl control = {entry.strName, {}};
-        for (const auto& path : paths) {
+        for (const KillBitKey& key : KillBitKeys(locations, entry.strClsid)) {
             DWORD dwFlags;
-            ReadRawRegDword(HKEY_LOCAL_MACHINE, strKeyPath, KILL_BIT_VALUE_NAME,
-                            views.GetCount() == 1 ? *views.begin() : path.samView, &dwFlags);
-            ExportValue value = {CString(path.pszSoftware) + strBelowSoftware,
-                                 FlagsWithKillBit(dwFlags, entry.bBlocked)};
-            control.values.push_back(value);
+            ReadRawRegDword(HKEY_LOCAL_MACHINE, key.strKeyPath, KILL_BIT_VALUE_NAME, key.samView,
+                            &dwFlags);
+            // 64-bit Windows names its 32-bit view by a path in the 64-bit one. A file made on
+            // 32-bit Windows carries both paths of a key that every view has.
+            CString strBelowSoftware = key.strKeyPath.Mid(static_cast<int>(strlen("Software\\")));
+            bool bBothPaths = key.samView == 0 && key.pConsumer->views == IN_EVERY_VIEW;
+            if (key.samView == KEY_WOW64_32KEY || bBothPaths)
+                control.values.push_back({"SOFTWARE\\Wow6432Node\\" + strBelowSoftware,
+                                          FlagsWithKillBit(dwFlags, entry.bBlocked)});
+            if (key.samView != KEY_WOW64_32KEY)
+                control.values.push_back(
+                    {"SOFTWARE\\" + strBelowSoftware, FlagsWithKillBit(dwFlags, entry.bBlocked)});
         }
         controls.push_back(control);
     }

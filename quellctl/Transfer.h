@@ -24,7 +24,9 @@ struct ExportControl {
 // under both SOFTWARE\Wow6432Node\... (read from the 32-bit view) and SOFTWARE\... (the 64-bit
 // view). On 32-bit Windows both take the one view's flags, so that a file made there blocks
 // in both views of a 64-bit machine.
-std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries);
+// With READER_OFFICE in readers, Office's keys that apply on this machine come after
+// Internet Explorer's, each under the path of its view.
+std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries, unsigned readers);
 
 // A regedit 5 file (UTF-16LE with byte-order mark, CRLF): a "; name" comment, the key and the
 // value, for every value of every control.

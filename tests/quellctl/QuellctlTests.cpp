@@ -1016,6 +1016,25 @@ TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatApplies) {
     EXPECT_EQ("true", two.at("officeBlocked"));
     EXPECT_EQ("0x00000400 0x00000400", two.at("officeFlags32"));
     EXPECT_EQ("0x00000401 0x00000400 0x00000400", two.at("officeFlags64"));
+    // Exported for a fleet, each key under the path of its view.
+    const std::string xml = m_dir.Path("Registry.xml"), c = Clsid(2), wow = "Wow6432Node\\";
+    ASSERT_EQ(0u, Ctl("export --gpp --office \"" + xml + "\"").code);
+    std::string exported, expected;
+    for (JsonObject& item : ReadGppItems(ReadFileBytes(xml))) {
+        if (item["Collection.name"] == "two")
+            exported += item["key"] + "=" + item["value"] + " ";
+    }
+    const std::pair<std::string, std::string> keys[] = {{wow, CompatKey(c)},
+                                                        {"", CompatKey(c)},
+                                                        {wow, OfficeKey(c)},
+                                                        {"", OfficeKey(c)},
+                                                        {wow, OfficeKey(c, "16.0\\Common")},
+                                                        {"", OfficeKey(c, kClickToRun64)},
+                                                        {"", OfficeKey(c, kClickToRun32)}};
+    for (const auto& key : keys)
+        expected += "SOFTWARE\\" + key.first + key.second.substr(9) + "=0000040" +
+                    (&key == &keys[3] ? "1 " : "0 ");
+    EXPECT_EQ(expected, exported);
     {
         DenyKillBitWrites deny(OfficeKey(Clsid(2)));
         EXPECT_EQ(0u, Ctl("block --office " + Clsid(2)).code);
