@@ -8,19 +8,7 @@
 
 #include <vector>
 
-namespace {
-
-// ReadFile and WriteFile take a DWORD count; smaller pieces keep every call well inside it.
-const size_t kChunk = 1 << 20;
-
-DWORD ChunkAt(size_t done, size_t total) {
-    return static_cast<DWORD>(total - done < kChunk ? total - done : kChunk);
-}
-
-// The path in the form the wide file functions take at any length, full and behind "\\?\",
-// NUL-terminated: the ANSI functions stop at MAX_PATH, and a list file beside a deeply placed
-// program is further in.
-std::vector<wchar_t> LongPath(LPCSTR pszPath) {
+std::vector<wchar_t> AfxLongPath(LPCSTR pszPath) {
     std::vector<wchar_t> path = AfxWiden(pszPath, static_cast<int>(strlen(pszPath)));
     path.push_back(L'\0');
     DWORD size = ::GetFullPathNameW(path.data(), 0, NULL, NULL);
@@ -38,6 +26,15 @@ std::vector<wchar_t> LongPath(LPCSTR pszPath) {
     result.insert(result.end(), full.data() + skip, full.data() + length);
     result.push_back(L'\0');
     return result;
+}
+
+namespace {
+
+// ReadFile and WriteFile take a DWORD count; smaller pieces keep every call well inside it.
+const size_t kChunk = 1 << 20;
+
+DWORD ChunkAt(size_t done, size_t total) {
+    return static_cast<DWORD>(total - done < kChunk ? total - done : kChunk);
 }
 
 // The NUL-terminated path with the text added at its end.
@@ -90,7 +87,7 @@ void RemoveStaleTempFiles(const std::vector<wchar_t>& path) {
 
 bool AfxReadFile(LPCSTR pszPath, std::string* pBytes, DWORD dwMaxBytes) {
     pBytes->clear();
-    HANDLE h = CreateFileW(LongPath(pszPath).data(), GENERIC_READ,
+    HANDLE h = CreateFileW(AfxLongPath(pszPath).data(), GENERIC_READ,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE)
@@ -127,7 +124,7 @@ bool AfxReplaceFile(LPCSTR pszPath, const std::string& bytes) {
         SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    const std::vector<wchar_t> path = LongPath(pszPath);
+    const std::vector<wchar_t> path = AfxLongPath(pszPath);
     // Windows' ReplaceFileW refuses a directory; Wine's would move it aside.
     DWORD dwAttributes = GetFileAttributesW(path.data());
     if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {

@@ -5,6 +5,12 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+// The path in the form the wide file functions take at any length, full and behind "\\?\",
+// NUL-terminated: the ANSI functions stop at MAX_PATH, and a list file beside a deeply placed
+// program is further in.
+std::vector<wchar_t> AfxLongPath(LPCSTR pszPath);
 
 // A bigger file is no file of ours, and it would not fit twice into a 32-bit address space.
 const DWORD AFX_MAX_FILE_BYTES = 256 * 1024 * 1024;

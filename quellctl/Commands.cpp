@@ -38,13 +38,10 @@ bool LoadEntries(CEntryArray* pEntries) {
 // For answers about the whole list: a list file that is not there, such as a mistyped --ini,
 // must not pass for an empty list.
 int LoadExistingEntries(CEntryArray* pEntries) {
-    std::string bytes;
-    if (!AfxReadFile(ListFile(), &bytes)) {
-        DWORD dwError = ::GetLastError();
-        if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND) {
-            PrintError("the list file %s does not exist", ListFile());
-            return EXIT_USAGE;
-        }
+    if (::GetFileAttributesW(AfxLongPath(ListFile()).data()) == INVALID_FILE_ATTRIBUTES &&
+        (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND)) {
+        PrintError("the list file %s does not exist", ListFile());
+        return EXIT_USAGE;
     }
     return LoadEntries(pEntries) ? EXIT_OK : EXIT_FAILED;
 }
@@ -76,18 +73,20 @@ bool CListLock::Lock() {
     const CString strLock = CString(ListFile()) + ".lock";
     const DWORD dwStart = ::GetTickCount();
     for (;;) {
-        m_hFile = ::CreateFileA(strLock, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+        m_hFile =
+            ::CreateFileW(AfxLongPath(strLock).data(), GENERIC_READ | GENERIC_WRITE, 0, NULL,
+                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, NULL);
         if (m_hFile != INVALID_HANDLE_VALUE)
             return true;
         // Held, or deleted but not yet gone (access denied). Where no lock file can be made at
-        // all (no right to create files there, a path too long for it), the command runs as it
+        // all (no right to create files there), the command runs as it
         // did before the lock: a save there fails on its own.
         DWORD dwError = ::GetLastError();
-        bool bHeld = dwError == ERROR_SHARING_VIOLATION ||
-                     (dwError == ERROR_ACCESS_DENIED &&
-                      (::GetFileAttributesA(strLock) != INVALID_FILE_ATTRIBUTES ||
-                       ::GetLastError() != ERROR_FILE_NOT_FOUND));
+        bool bHeld =
+            dwError == ERROR_SHARING_VIOLATION ||
+            (dwError == ERROR_ACCESS_DENIED &&
+             (::GetFileAttributesW(AfxLongPath(strLock).data()) != INVALID_FILE_ATTRIBUTES ||
+              ::GetLastError() != ERROR_FILE_NOT_FOUND));
         if (!bHeld)
             return true;
         if (::GetTickCount() - dwStart >= kLockWaitMs) {
@@ -390,8 +389,11 @@ int CheckEntries(const std::vector<Entry>& entries, unsigned readers) {
 int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bAll,
                       LPCSTR pszAddName, unsigned readers) {
     CEntryArray entries;
-    if (bAll && !LoadEntries(&entries))
-        return EXIT_FAILED;
+    if (bAll) {
+        int nLoaded = LoadExistingEntries(&entries);
+        if (nLoaded != EXIT_OK)
+            return nLoaded;
+    }
     for (const CString& strClsid : clsids)
         entries.m_entries.push_back({pszAddName ? pszAddName : "", strClsid, bBlocked});
     return SetBlockedEntries(bBlocked, entries.m_entries, pszAddName != NULL, readers);

@@ -456,6 +456,7 @@ TEST_F(Quellctl, BadUsageExitsTwoAndNamesTheArgument) {
         {"list --office", "--office"},
         // Answers about a list file that is not there would be vacuous.
         {"check --all", m_ini},
+        {"block --all", m_ini},
         {"export \"" + m_dir.Path("out.reg") + "\"", m_ini},
         {"unblock --known", "--known"},
         {"block --known " + Clsid(1), Clsid(1)},
