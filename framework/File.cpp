@@ -83,6 +83,20 @@ void RemoveStaleTempFiles(const std::vector<wchar_t>& path) {
     FindClose(hFind);
 }
 
+// ReplaceFileW opens the new file without sharing it: while an indexer, a scanner or a backup
+// agent has it open for a moment, as they do with new files, the call fails. A bounded wait
+// lets them go.
+bool ReplaceWhenLetGo(const std::vector<wchar_t>& path, const std::vector<wchar_t>& temp) {
+    for (int nTry = 1;; ++nTry) {
+        if (ReplaceFileW(path.data(), temp.data(), NULL, 0, NULL, NULL))
+            return true;
+        DWORD error = GetLastError();
+        if (nTry == 40 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED))
+            return false;
+        Sleep(50);
+    }
+}
+
 } // namespace
 
 bool AfxReadFile(LPCSTR pszPath, std::string* pBytes, DWORD dwMaxBytes) {
@@ -154,7 +168,7 @@ bool AfxReplaceFile(LPCSTR pszPath, const std::string& bytes) {
     // A file that does not exist yet has nothing to keep. Nor has one that ReplaceFileW took
     // away before it failed to move the new one in: the temporary file is then all there is.
     bool bOnlyCopy = false;
-    if (ok && !ReplaceFileW(path.data(), temp.data(), NULL, 0, NULL, NULL)) {
+    if (ok && !ReplaceWhenLetGo(path, temp)) {
         DWORD error = GetLastError();
         bOnlyCopy = error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
                     error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;

@@ -110,11 +110,16 @@ bool ParseClsid(LPCSTR pszText, CString* pstrClsid) {
 }
 
 bool KillBitFlags::IsBlocked(unsigned readers) const {
+    // No key read for a reader is no answer for it, and so no pass.
+    bool bAnyKey = false;
     for (const KillBitValue& value : values) {
-        if ((value.key.pConsumer->reader & readers) != 0 && (value.value & KILL_BIT) == 0)
+        if ((value.key.pConsumer->reader & readers) == 0)
+            continue;
+        if ((value.value & KILL_BIT) == 0)
             return false;
+        bAnyKey = true;
     }
-    return true;
+    return bAnyKey;
 }
 
 bool KillBitFlags::IsPartlyBlocked() const {

@@ -117,6 +117,19 @@ bool EntryList::Load(IEntrySink& sink) {
     return true;
 }
 
+std::vector<Entry> EntryList::MergeRepeats(const std::vector<Entry>& rows) {
+    std::vector<Entry> controls;
+    std::unordered_map<std::string, size_t> positions;
+    for (const Entry& row : rows) {
+        auto found = positions.emplace(static_cast<LPCSTR>(row.strClsid), controls.size());
+        if (found.second)
+            controls.push_back(row);
+        else if (row.bBlocked)
+            controls[found.first->second].bBlocked = true;
+    }
+    return controls;
+}
+
 SaveResult EntryList::Save(const IEntrySource& source, SaveWhat what) {
     CWinApp* pApp = AfxGetApp();
     SaveResult result;
@@ -132,12 +145,10 @@ SaveResult EntryList::Save(const IEntrySource& source, SaveWhat what) {
     rows.reserve(nCount);
     for (int i = 0; i < nCount; ++i)
         rows.push_back(source.GetEntry(i));
-    // A control listed more than once is blocked when any of its rows is ticked: a tool that
-    // blocks errs on the side of blocking.
     std::unordered_map<std::string, bool> ticked;
-    for (size_t i = 0; what == LIST_AND_FLAGS && i < rows.size(); ++i) {
-        bool& bTicked = ticked[static_cast<LPCSTR>(rows[i].strClsid)];
-        bTicked = bTicked || rows[i].bBlocked;
+    if (what == LIST_AND_FLAGS) {
+        for (const Entry& control : MergeRepeats(rows))
+            ticked[static_cast<LPCSTR>(control.strClsid)] = control.bBlocked;
     }
     // Only a Unicode file holds names that the rows may not show whole.
     const std::vector<int> from =
@@ -146,7 +157,8 @@ SaveResult EntryList::Save(const IEntrySource& source, SaveWhat what) {
     for (int i = 0; i < nCount; ++i) {
         const Entry& entry = rows[i];
         const CString strAsRead = from[i] < 0 ? CString() : PositionKey('N', from[i]);
-        if (!pApp->WriteProfileString(kSection, PositionKey('N', i), entry.strName, strAsRead) ||
+        if (!pApp->WriteProfileString(kSection, PositionKey('N', i), entry.strName,
+                                      from[i] < 0 ? NULL : static_cast<LPCSTR>(strAsRead)) ||
             !pApp->WriteProfileString(kSection, PositionKey('S', i), entry.strClsid)) {
             result.bListFileSaved = false;
             result.dwListFileError = ERROR_INVALID_DATA;

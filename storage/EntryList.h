@@ -66,6 +66,10 @@ void NormalizeClsid(CString& strClsid);
 // the reason in GetLastError, when the file exists but cannot be read: the list is then empty.
 bool Load(IEntrySink& sink);
 
+// Each control once, where and under the name it is first listed; blocked when any of its rows
+// is ticked: a tool that blocks errs on the side of blocking.
+std::vector<Entry> MergeRepeats(const std::vector<Entry>& rows);
+
 enum SaveWhat { LIST_AND_FLAGS, LIST_ONLY };
 
 // Replaces the list in the list file (every other section and line is kept, every section

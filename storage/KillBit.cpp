@@ -8,23 +8,25 @@ DWORD FlagsWithKillBit(DWORD dwFlags, bool bBlocked) {
 
 namespace {
 
-// Every place where a program reads kill bits: a new consumer is one more row.
+// The dialog's key, and the first row below.
+const char kInternetExplorer[] = "Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility";
+
+// Every place where a program reads kill bits: a new consumer is one more row. Every key begins
+// with "Software\": exports name the 32-bit view by its path in the 64-bit one.
 const KillBitConsumer kConsumers[] = {
-    {"Internet Explorer", READER_IE, IN_EVERY_VIEW, NULL,
-     "Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility"},
-    // MS10-036's key, for every version; 32-bit Office reads it in the 32-bit view.
-    {"Office", READER_OFFICE, IN_EVERY_VIEW, NULL,
-     "Software\\Microsoft\\Office\\Common\\COM Compatibility"},
-    {"Office <N>.0", READER_OFFICE, IN_EVERY_VIEW, "Software\\Microsoft\\Office\\<N>.0\\Common",
+    {READER_IE, IN_EVERY_VIEW, NULL, kInternetExplorer},
+    // Office's common key, MS10-036's, for every version; 32-bit Office reads it in the 32-bit
+    // view.
+    {READER_OFFICE, IN_EVERY_VIEW, NULL, "Software\\Microsoft\\Office\\Common\\COM Compatibility"},
+    // Each version's own key.
+    {READER_OFFICE, IN_EVERY_VIEW, "Software\\Microsoft\\Office\\<N>.0\\Common",
      "Software\\Microsoft\\Office\\<N>.0\\Common\\COM Compatibility"},
     // Click-to-Run keeps its virtual registry in the 64-bit view for Office of either bitness;
     // 32-bit Office finds its "Software" under Wow6432Node there, on 64-bit Windows only.
-    {"Office Click-to-Run", READER_OFFICE, IN_NATIVE_VIEW,
-     "Software\\Microsoft\\Office\\ClickToRun",
+    {READER_OFFICE, IN_NATIVE_VIEW, "Software\\Microsoft\\Office\\ClickToRun",
      "Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\"
      "Software\\Microsoft\\Office\\16.0\\Common\\COM Compatibility"},
-    {"32-bit Office Click-to-Run", READER_OFFICE, IN_64BIT_VIEW,
-     "Software\\Microsoft\\Office\\ClickToRun",
+    {READER_OFFICE, IN_64BIT_VIEW, "Software\\Microsoft\\Office\\ClickToRun",
      "Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\"
      "Software\\Wow6432Node\\Microsoft\\Office\\16.0\\Common\\COM Compatibility"},
 };
@@ -87,11 +89,13 @@ std::vector<CString> Versions(LPCSTR pszPattern, REGSAM samView) {
     return versions;
 }
 
-// Already the wanted REG_DWORD: nothing to write.
-bool HoldsWanted(const CRegKey& key, bool bBlocked, DWORD* pdwFlags) {
+// Already the wanted state: nothing to write. Where a write is possible, only a REG_DWORD
+// counts, so that a four-byte REG_BINARY becomes the type every reader expects.
+bool HoldsWanted(const CRegKey& key, bool bBlocked, DWORD* pdwFlags, bool bDwordOnly) {
     DWORD dwType = REG_NONE;
     return key.QueryDword(KILL_BIT_VALUE_NAME, pdwFlags, &dwType) == RAW_DWORD &&
-           dwType == REG_DWORD && *pdwFlags == FlagsWithKillBit(*pdwFlags, bBlocked);
+           (dwType == REG_DWORD || !bDwordOnly) &&
+           *pdwFlags == FlagsWithKillBit(*pdwFlags, bBlocked);
 }
 
 bool SetBlockedInView(LPCSTR pszKeyPath, bool bBlocked, REGSAM samView) {
@@ -101,7 +105,7 @@ bool SetBlockedInView(LPCSTR pszKeyPath, bool bBlocked, REGSAM samView) {
     DWORD dwFlags;
     LONG rc = key.Create(HKEY_LOCAL_MACHINE, pszKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE | samView);
     if (rc == ERROR_SUCCESS)
-        return HoldsWanted(key, bBlocked, &dwFlags) ||
+        return HoldsWanted(key, bBlocked, &dwFlags, true) ||
                key.SetDword(KILL_BIT_VALUE_NAME, FlagsWithKillBit(dwFlags, bBlocked));
     // Without write access a value that needs no change is still a success; for a control that
     // is to stay unblocked, a missing key or value is as good as a cleared bit.
@@ -111,13 +115,13 @@ bool SetBlockedInView(LPCSTR pszKeyPath, bool bBlocked, REGSAM samView) {
     if (rc == ERROR_FILE_NOT_FOUND)
         return !bBlocked;
     return rc == ERROR_SUCCESS &&
-           (HoldsWanted(key, bBlocked, &dwFlags) ||
+           (HoldsWanted(key, bBlocked, &dwFlags, false) ||
             (!bBlocked && key.QueryDword(KILL_BIT_VALUE_NAME, &dwFlags) == RAW_MISSING));
 }
 
 } // namespace
 
-CString KillBitKeyPath(LPCSTR pszClsid) { return ClsidKeyPath(kConsumers[0].pszParent, pszClsid); }
+CString KillBitKeyPath(LPCSTR pszClsid) { return ClsidKeyPath(kInternetExplorer, pszClsid); }
 
 bool IsBlocked(LPCSTR pszKeyPath) {
     for (REGSAM samView : RegistryViews()) {

@@ -38,7 +38,6 @@ enum KillBitViews {
 // One row of the table of places where kill bits are read (KillBit.cpp): a consumer whose
 // "{CLSID}" keys hold the flags.
 struct KillBitConsumer {
-    LPCSTR pszName;
     KillBitReader reader;
     KillBitViews views;
     // Under HKEY_LOCAL_MACHINE: the key that must exist in a view for the row to apply there

@@ -85,6 +85,7 @@ TEST_F(KillBit, SettingAndClearingChangeOnlyTheKillBit) {
 TEST_F(KillBit, WithoutWriteAccessOnlyAValueThatMustChangeFails) {
     SetFlags(kClsids[0], 0x401);
     SetFlags(kClsids[1], 0x0);
+    SetFlags(kClsids[3], REG_BINARY, "\x00\x04\x00\x00", 4); // blocked, as every reader takes it
     // A key without the value: not blocked, as far as anyone reads it.
     for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
         HKEY hKey;
@@ -93,8 +94,10 @@ TEST_F(KillBit, WithoutWriteAccessOnlyAValueThatMustChangeFails) {
         RegCloseKey(hKey);
     }
     {
-        DenyKillBitWrites deny0(kClsids[0]), deny1(kClsids[1]), deny2(kClsids[2]);
+        DenyKillBitWrites deny0(kClsids[0]), deny1(kClsids[1]), deny2(kClsids[2]),
+            deny3(kClsids[3]);
         EXPECT_TRUE(SetBlocked(Path(kClsids[0]), true));
+        EXPECT_TRUE(SetBlocked(Path(kClsids[3]), true));
         EXPECT_TRUE(SetBlocked(Path(kClsids[1]), false));
         EXPECT_TRUE(SetBlocked(Path(kClsids[2]), false));
         EXPECT_FALSE(SetBlocked(Path(kClsids[0]), false));
