@@ -231,6 +231,8 @@ CString NameToList(const CString& strText, const CString& strClsid) {
 }
 
 void Print(const std::string& text) {
+    // The C runtime may fail without a system call that sets the error.
+    ::SetLastError(ERROR_SUCCESS);
     if ((fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0) &&
         g_dwOutputError == ERROR_SUCCESS) {
         g_dwOutputError = ::GetLastError() != ERROR_SUCCESS ? ::GetLastError() : ERROR_WRITE_FAULT;
@@ -395,7 +397,8 @@ int SetBlockedCommand(bool bBlocked, const std::vector<CString>& clsids, bool bA
             return nLoaded;
     }
     for (const CString& strClsid : clsids)
-        entries.m_entries.push_back({pszAddName ? pszAddName : "", strClsid, bBlocked});
+        entries.m_entries.push_back(
+            {pszAddName ? NameToList(pszAddName, strClsid) : CString(), strClsid, bBlocked});
     return SetBlockedEntries(bBlocked, entries.m_entries, pszAddName != NULL, readers);
 }
 
@@ -443,7 +446,9 @@ int ExportCommand(LPCSTR pszFile, bool bGpp, unsigned readers) {
     int nLoaded = LoadExistingEntries(&entries);
     if (nLoaded != EXIT_OK)
         return nLoaded;
-    std::vector<ExportControl> controls = DescribeExport(entries.m_entries, readers);
+    // One item per key: a control listed twice must not give two items the same uid.
+    std::vector<ExportControl> controls =
+        DescribeExport(EntryList::MergeRepeats(entries.m_entries), readers);
     std::string bytes;
     if (bGpp) {
         SYSTEMTIME now;
@@ -463,8 +468,8 @@ int ExportCommand(LPCSTR pszFile, bool bGpp, unsigned readers) {
                    static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
         return EXIT_FAILED;
     }
-    Print("exported " + Count(entries.GetEntryCount(), "entry", "entries") + " to " + pszFile +
-          "\n");
+    Print("exported " + Count(static_cast<int>(controls.size()), "control", "controls") + " to " +
+          pszFile + "\n");
     return EXIT_OK;
 }
 

@@ -21,7 +21,7 @@ const char kUsage[] =
     "\n"
     "  list [--csv | --json]    Every listed control: name, CLSID, blocked or not, the\n"
     "                           \"Compatibility Flags\" of each registry view (- missing,\n"
-    "                           ? not four bytes), the same for Office, and its COM\n"
+    "                           ? not a number), the same for Office, and its COM\n"
     "                           registration here.\n"
     "  scan [--unblocked] [--scriptable] [--known] [--csv | --json] [--add]\n"
     "                           Every ActiveX control registered here, in CLSID order:\n"
@@ -46,10 +46,13 @@ const char kUsage[] =
     "  block --known [--installed] [--add]\n"
     "                           The same for every control Microsoft killed (or every one\n"
     "                           installed here); --add lists them under their products.\n"
-    "  unblock ...              Clears the kill bit, with the same arguments as block.\n"
-    "  export FILE.reg          Writes the flags of every listed control as a .reg file\n"
+    "  unblock CLSID... | --all | --add NAME CLSID\n"
+    "                           Clears the kill bit, as block sets it.\n"
+    "  export [--office] FILE.reg\n"
+    "                           Writes the flags of every listed control as a .reg file\n"
     "                           for \"reg import\" on other machines.\n"
-    "  export --gpp FILE.xml    Writes them as a Group Policy Preferences Registry.xml.\n"
+    "  export [--office] --gpp FILE.xml\n"
+    "                           Writes them as a Group Policy Preferences Registry.xml.\n"
     "  import FILE              Lists the controls of a .reg file, or of a text file with\n"
     "                           one CLSID and an optional name a line.\n"
     "\n"
@@ -65,19 +68,49 @@ const char kUsage[] =
 struct Arguments {
     const char* pszIni = NULL;
     const char* pszCommand = NULL;
-    const char* pszAddName = NULL; // block and unblock
+    const char* pszAddName = NULL; // block --add NAME, unblock --add NAME
     bool bCsv = false;
     bool bJson = false;
     bool bAll = false;
     bool bUnblocked = false;
     bool bScriptable = false;
-    bool bAdd = false;    // scan, block --known
-    bool bOffice = false; // block, unblock and check
+    bool bAdd = false; // scan --add, block --known --add
+    bool bOffice = false;
     bool bKnown = false;
     bool bInstalled = false;
-    bool bGpp = false; // export
+    bool bGpp = false;
     std::vector<const char*> operands;
 };
+
+// The switches, and the commands each goes with.
+struct Switch {
+    const char* pszName;
+    bool Arguments::*pbSet;
+    const char* pszCommands;
+};
+const Switch kSwitches[] = {
+    {"--csv", &Arguments::bCsv, "list, scan and known"},
+    {"--json", &Arguments::bJson, "list, scan and known"},
+    {"--all", &Arguments::bAll, "block, unblock and check"},
+    {"--unblocked", &Arguments::bUnblocked, "scan and known"},
+    {"--scriptable", &Arguments::bScriptable, "scan"},
+    {"--office", &Arguments::bOffice, "block, unblock, check and export"},
+    {"--known", &Arguments::bKnown, "scan, check and block"},
+    {"--installed", &Arguments::bInstalled, "known, check --known and block --known"},
+    {"--add", &Arguments::bAdd, "scan and block --known"},
+    {"--gpp", &Arguments::bGpp, "export"},
+};
+
+// Whether a list such as "scan, check and block --known" names the command, as a whole item.
+bool NamesCommand(const char* pszCommands, const char* pszCommand) {
+    const size_t nLength = strlen(pszCommand);
+    for (const char* p = pszCommands; *p; ++p) {
+        if ((p == pszCommands || p[-1] == ' ') && _strnicmp(p, pszCommand, nLength) == 0 &&
+            (p[nLength] == '\0' || p[nLength] == ',' || strncmp(p + nLength, " and ", 5) == 0))
+            return true;
+    }
+    return false;
+}
 
 bool IsHelp(const char* pszArg) {
     return strcmp(pszArg, "/?") == 0 || strcmp(pszArg, "-?") == 0 ||
@@ -101,44 +134,32 @@ int Parse(int argc, char** argv, Arguments* pArgs) {
         bKnown = bKnown || _stricmp(argv[i], "--known") == 0;
     for (int i = 1; i < argc; ++i) {
         const char* pszArg = argv[i];
-        bool bIni = _stricmp(pszArg, "--ini") == 0;
         // scan's and block --known's --add is a switch; block's and unblock's takes the name.
-        bool bAddSwitch =
-            _stricmp(pszArg, "--add") == 0 && (IsCommand(pArgs->pszCommand, "scan") || bKnown);
-        if (bIni || (_stricmp(pszArg, "--add") == 0 && !bAddSwitch)) {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0')
+        bool bAddName =
+            _stricmp(pszArg, "--add") == 0 && !IsCommand(pArgs->pszCommand, "scan") && !bKnown;
+        if (bAddName || _stricmp(pszArg, "--ini") == 0) {
+            // A forgotten value must not take the next option's place.
+            if (i + 1 >= argc || argv[i + 1][0] == '\0' || strncmp(argv[i + 1], "--", 2) == 0)
                 return UsageError("%s needs a value", pszArg);
-            if (bIni)
-                pArgs->pszIni = argv[++i];
-            else
+            if (bAddName)
                 pArgs->pszAddName = argv[++i];
-        } else if (bAddSwitch) {
-            pArgs->bAdd = true;
-        } else if (_stricmp(pszArg, "--csv") == 0) {
-            pArgs->bCsv = true;
-        } else if (_stricmp(pszArg, "--json") == 0) {
-            pArgs->bJson = true;
-        } else if (_stricmp(pszArg, "--gpp") == 0) {
-            pArgs->bGpp = true;
-        } else if (_stricmp(pszArg, "--all") == 0) {
-            pArgs->bAll = true;
-        } else if (_stricmp(pszArg, "--unblocked") == 0) {
-            pArgs->bUnblocked = true;
-        } else if (_stricmp(pszArg, "--scriptable") == 0) {
-            pArgs->bScriptable = true;
-        } else if (_stricmp(pszArg, "--office") == 0) {
-            pArgs->bOffice = true;
-        } else if (_stricmp(pszArg, "--known") == 0) {
-            pArgs->bKnown = true;
-        } else if (_stricmp(pszArg, "--installed") == 0) {
-            pArgs->bInstalled = true;
-        } else if (pszArg[0] == '-' && pszArg[1] != '\0') {
-            return UsageError("unknown option \"%s\"", pszArg);
-        } else if (pArgs->pszCommand == NULL) {
-            pArgs->pszCommand = pszArg;
-        } else {
-            pArgs->operands.push_back(pszArg);
+            else
+                pArgs->pszIni = argv[++i];
+            continue;
         }
+        const Switch* pSwitch = NULL;
+        for (const Switch& sw : kSwitches) {
+            if (_stricmp(pszArg, sw.pszName) == 0)
+                pSwitch = &sw;
+        }
+        if (pSwitch != NULL)
+            pArgs->*pSwitch->pbSet = true;
+        else if (pszArg[0] == '-' && pszArg[1] != '\0')
+            return UsageError("unknown option \"%s\"", pszArg);
+        else if (pArgs->pszCommand == NULL)
+            pArgs->pszCommand = pszArg;
+        else
+            pArgs->operands.push_back(pszArg);
     }
     return EXIT_OK;
 }
@@ -185,29 +206,21 @@ int Run(const Arguments& args) {
     bool bKnownList = IsCommand(pszCommand, "known");
     if (!bList && !bScan && !bCheck && !bBlock && !bUnblock && !bExport && !bImport && !bKnownList)
         return UsageError("unknown command \"%s\"", pszCommand);
-    if ((args.bCsv || args.bJson) && !bList && !bScan && !bKnownList)
-        return UsageError("--csv and --json go with list, scan and known, not with %s", pszCommand);
+    // "check --known" and "block --known" stand for themselves where a switch names them.
+    CString strUse = CString(pszCommand) + (args.bKnown && !bScan ? " --known" : "");
+    for (const Switch& sw : kSwitches) {
+        if (args.*sw.pbSet && !NamesCommand(sw.pszCommands, strUse) &&
+            !NamesCommand(sw.pszCommands, pszCommand)) {
+            CString strError;
+            strError.Format("%s goes with %s, not with %s", sw.pszName, sw.pszCommands,
+                            static_cast<LPCSTR>(strUse));
+            return UsageError("%s", strError);
+        }
+    }
     if (args.bCsv && args.bJson)
         return UsageError("%s: --csv and --json exclude each other", pszCommand);
-    if (args.bScriptable && !bScan)
-        return UsageError("--scriptable goes with scan, not with %s", pszCommand);
-    if (args.bUnblocked && !bScan && !bKnownList)
-        return UsageError("--unblocked goes with scan and known, not with %s", pszCommand);
-    if (args.bKnown && !bScan && !bCheck && !bBlock)
-        return UsageError("--known goes with scan, check and block, not with %s", pszCommand);
-    if (args.bInstalled && !bKnownList && !(args.bKnown && !bScan))
-        return UsageError("--installed goes with known and --known, not with %s", pszCommand);
-    if (args.bAdd && !bScan && !bBlock)
-        return UsageError("--add goes with scan and block, not with %s", pszCommand);
-    if (args.bAll && !bBlock && !bUnblock && !bCheck)
-        return UsageError("--all goes with block, unblock and check, not with %s", pszCommand);
     if (args.pszAddName && !bBlock && !bUnblock)
         return UsageError("--add NAME goes with block and unblock, not with %s", pszCommand);
-    if (args.bOffice && !bBlock && !bUnblock && !bCheck && !bExport)
-        return UsageError("--office goes with block, unblock, check and export, not with %s",
-                          pszCommand);
-    if (args.bGpp && !bExport)
-        return UsageError("--gpp goes with export, not with %s", pszCommand);
     OutputFormat format = args.bCsv ? FORMAT_CSV : args.bJson ? FORMAT_JSON : FORMAT_TEXT;
     unsigned readers = READER_IE | (args.bOffice ? READER_OFFICE : 0);
     if (bKnownList || (args.bKnown && !bScan))

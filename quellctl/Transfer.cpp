@@ -224,7 +224,7 @@ bool BuildGppFile(const std::vector<ExportControl>& controls, const SYSTEMTIME& 
                            "name=\"%s\" status=\"%s\" image=\"12\" changed=\"%s\" uid=\"%s\">\r\n"
                            "      <Properties action=\"U\" displayDecimal=\"0\" default=\"0\" "
                            "hive=\"HKEY_LOCAL_MACHINE\" key=%s name=\"%s\" type=\"REG_DWORD\" "
-                           "value=\"%08lx\"/>\r\n"
+                           "value=\"%08lX\"/>\r\n"
                            "    </Registry>\r\n",
                            KILL_BIT_VALUE_NAME, KILL_BIT_VALUE_NAME,
                            static_cast<LPCSTR>(strChanged),

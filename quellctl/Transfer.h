@@ -20,7 +20,7 @@ struct ExportControl {
 };
 
 // What every export carries for each entry: its "Compatibility Flags" as they are now (a missing
-// value or one that is not four bytes long counts as 0), with the kill bit as the list says,
+// value or one that holds no number counts as 0), with the kill bit as the list says,
 // under both SOFTWARE\Wow6432Node\... (read from the 32-bit view) and SOFTWARE\... (the 64-bit
 // view). On 32-bit Windows both take the one view's flags, so that a file made there blocks
 // in both views of a 64-bit machine.

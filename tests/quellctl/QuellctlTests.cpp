@@ -443,6 +443,7 @@ TEST_F(Quellctl, BadUsageExitsTwoAndNamesTheArgument) {
         {"block 5E5E00050-000-0000-0000-000000000001", "5E5E00050-000"},
         {"unblock --all " + Clsid(1), Clsid(1)},
         {"block --add", "--add"},
+        {"block --add --office " + Clsid(1), "--add"},
         {"export", "FILE"},
         {"list --gpp", "--gpp"},
         {"import", "FILE"},
@@ -591,7 +592,7 @@ TEST_F(Quellctl, GppFileCarriesTheValuesOfTheRegFileUnderBothPaths) {
     if (!HasTwoRegistryViews())
         GTEST_SKIP() << kTwoViews;
     const std::string awkward = " & <\"x\">\t&amp;";
-    WriteList({{kGbkName + awkward, Clsid(4)}, {"five", Clsid(5)}});
+    WriteList({{kGbkName + awkward, Clsid(4)}, {"five", Clsid(5)}, {"4 again", Clsid(4)}});
     SetFlags(Clsid(4), 0x401, KEY_WOW64_32KEY);
     SetFlags(Clsid(4), 0x400, KEY_WOW64_64KEY);
     SetFlags(Clsid(5), 0x2, KEY_WOW64_32KEY);
