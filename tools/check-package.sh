@@ -69,13 +69,15 @@ installation() { # each installed Quellbox's version and publisher, and the shor
   find "$WINEPREFIX/drive_c" -name Quellbox.lnk -printf 'shortcut\n'
 }
 wine msiexec /i "$older" /qn
+# A list written beside the programs outlives the upgrade as well as the removal.
+wine "$installed\quellctl.exe" block --add Package "{$clsid}" >/dev/null
 wine msiexec /i "$msi" /qn
 version=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p')
 if [ "$(installation)" != "$(printf '%s\n' "$version" 'the Quellbox developers' shortcut)" ]; then
   printf '%s did not upgrade %s; installed:\n%s\n' "$msi" "$older" "$(installation)" >&2
   exit 1
 fi
-wine "$installed\quellctl.exe" block --add Package "{$clsid}" >/dev/null
+wine "$installed\quellctl.exe" check "{$clsid}" >/dev/null
 wine msiexec /x "$msi" /qn
 left="$(ls "$unix")$(installation)"
 if [ "$left" != Quellbox.ini ] || ! wine reg query "$key" /v 'Compatibility Flags' | grep 0x400 >/dev/null; then
