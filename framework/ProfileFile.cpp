@@ -191,6 +191,12 @@ bool CProfileFile::Read(LPCSTR pszPath) {
         DWORD error = pszPath ? GetLastError() : ERROR_INVALID_NAME;
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
+    // Big-endian UTF-16 is text this engine cannot keep: taken for ANSI, it would read as empty
+    // and be written over with lines of another encoding.
+    if (data.compare(0, 2, "\xFE\xFF") == 0) {
+        SetLastError(ERROR_UNSUPPORTED_TYPE);
+        return false;
+    }
     Parse(data.data(), data.size());
     return true;
 }

@@ -19,8 +19,8 @@ const DWORD AFX_MAX_PROFILE_BYTES = 4 * 1024 * 1024;
 class CProfileFile {
 public:
     // Replaces the image with the file's contents. A missing file gives an empty image and
-    // succeeds; any other failure to read (ERROR_FILE_TOO_LARGE beyond AFX_MAX_PROFILE_BYTES)
-    // leaves an empty image and returns false.
+    // succeeds; any other failure to read (ERROR_FILE_TOO_LARGE beyond AFX_MAX_PROFILE_BYTES,
+    // ERROR_UNSUPPORTED_TYPE for big-endian UTF-16) leaves an empty image and returns false.
     bool Read(LPCSTR pszPath);
     // Writes the image to a temporary file beside pszPath that then replaces pszPath, so the file
     // holds either its old contents or the new ones. False when anything failed, with the reason

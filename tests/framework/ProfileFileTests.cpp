@@ -200,11 +200,14 @@ TEST_F(ProfileFileOnDisk, ReadingAMissingFileGivesAnEmptyImageAndSucceeds) {
     EXPECT_EQ("", file.Serialize());
 }
 
-TEST_F(ProfileFileOnDisk, ReadingADirectoryFailsWithAnEmptyImage) {
+TEST_F(ProfileFileOnDisk, ReadingADirectoryOrBigEndianUtf16FailsWithAnEmptyImage) {
     ASSERT_TRUE(CreateDirectoryA(m_dir.Path("d.ini").c_str(), NULL));
-    CProfileFile file = Parsed("[s]\nk=v\n");
-    EXPECT_FALSE(file.Read(m_dir.Path("d.ini").c_str()));
-    EXPECT_EQ("", file.Serialize());
+    WriteFileBytes(m_dir.Path("be.ini"), std::string("\xFE\xFF\0[\0s\0]", 8));
+    for (const char* name : {"d.ini", "be.ini"}) {
+        CProfileFile file = Parsed("[s]\nk=v\n");
+        EXPECT_FALSE(file.Read(m_dir.Path(name).c_str())) << name;
+        EXPECT_EQ("", file.Serialize()) << name;
+    }
 }
 
 TEST_F(ProfileFileOnDisk, SaveReplacesTheContentAndLeavesNoTemporaryFileBehind) {
