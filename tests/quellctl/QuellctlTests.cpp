@@ -947,9 +947,11 @@ TEST_F(Quellctl, CheckKnownFailsUntilBlockKnownSetsEveryKillBitOfThoseInstalledO
 TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatApplies) {
     if (!HasTwoRegistryViews())
         GTEST_SKIP() << kTwoViews;
-    // Office 16.0 in the 32-bit view, and Click-to-Run; Office's common key blocked in one view.
-    ScratchKey version(kOfficeKey + "16.0\\Common", KEY_WOW64_32KEY),
-        c2r(kOfficeKey + "ClickToRun", KEY_WOW64_64KEY);
+    // Office 15.0 in the 32-bit view; 16.0 without its Common key, and Click-to-Run in the 32-bit
+    // view: Office reads neither. Office's common key blocked in one view.
+    ScratchKey version(kOfficeKey + "15.0\\Common", KEY_WOW64_32KEY),
+        bare(kOfficeKey + "16.0", KEY_WOW64_64KEY),
+        c2r32(kOfficeKey + "ClickToRun", KEY_WOW64_32KEY);
     SetFlags(OfficeKey(Clsid(2)), 0x401, KEY_WOW64_64KEY);
     WriteList({{"one", Clsid(1)}, {"two", Clsid(2)}});
     EXPECT_EQ(0u, Ctl("block --all").code);
@@ -959,7 +961,11 @@ TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatApplies) {
     const JsonObject two = ParseJson(Ctl("list --json").out).at(1);
     EXPECT_EQ("true", two.at("officeBlocked"));
     EXPECT_EQ("0x00000400 0x00000400", two.at("officeFlags32"));
-    EXPECT_EQ("0x00000401 0x00000400 0x00000400", two.at("officeFlags64"));
+    EXPECT_EQ("0x00000401", two.at("officeFlags64"));
+    // Click-to-Run, in the 64-bit view for Office of either bitness.
+    ScratchKey c2r(kOfficeKey + "ClickToRun", KEY_WOW64_64KEY);
+    EXPECT_EQ(1u, Ctl("check --office --all").code);
+    EXPECT_EQ(0u, Ctl("block --office --all").code);
     // Exported for a fleet, each key under the path of its view.
     const std::string xml = m_dir.Path("Registry.xml"), c = Clsid(2), wow = "Wow6432Node\\";
     ASSERT_EQ(0u, Ctl("export --gpp --office \"" + xml + "\"").code);
@@ -972,7 +978,7 @@ TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatApplies) {
                                                         {"", CompatKey(c)},
                                                         {wow, OfficeKey(c)},
                                                         {"", OfficeKey(c)},
-                                                        {wow, OfficeKey(c, "16.0\\Common")},
+                                                        {wow, OfficeKey(c, "15.0\\Common")},
                                                         {"", OfficeKey(c, kClickToRun64)},
                                                         {"", OfficeKey(c, kClickToRun32)}};
     for (const auto& key : keys)

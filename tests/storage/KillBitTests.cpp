@@ -147,28 +147,3 @@ TEST_F(KillBit, GenericDwordAccessRoundTripsAndReportsFailure) {
     EXPECT_FALSE(SetBlocked(KillBitKeyPath(tooLong.c_str()), true));
     EXPECT_FALSE(IsBlocked(KillBitKeyPath(tooLong.c_str())));
 }
-
-TEST_F(KillBit, OfficeKeysApplyWhereTheirVersionOrClickToRunIsInstalled) {
-    if (!HasTwoRegistryViews())
-        GTEST_SKIP() << "one registry view only";
-    auto keys = [] {
-        std::vector<std::string> found;
-        for (const KillBitKey& key : KillBitKeys("X", READER_IE | READER_OFFICE))
-            found.push_back((key.samView == KEY_WOW64_32KEY ? "32 " : "64 ") +
-                            std::string(key.strKeyPath));
-        return found;
-    };
-    // 15.0 in the 32-bit view only; 16.0 without its Common key; Click-to-Run in the wrong view.
-    ScratchKey v15(kOfficeKey + "15.0\\Common", KEY_WOW64_32KEY),
-        v16(kOfficeKey + "16.0", KEY_WOW64_64KEY),
-        c2r32(kOfficeKey + "ClickToRun", KEY_WOW64_32KEY);
-    std::vector<std::string> expected = {"32 " + CompatKey("X"), "64 " + CompatKey("X"),
-                                         "32 " + OfficeKey("X"), "64 " + OfficeKey("X"),
-                                         "32 " + OfficeKey("X", "15.0\\Common")};
-    EXPECT_EQ(expected, keys());
-    ScratchKey c2r(kOfficeKey + "ClickToRun", KEY_WOW64_64KEY);
-    expected.push_back("64 " + OfficeKey("X", kClickToRun64));
-    expected.push_back("64 " + OfficeKey("X", kClickToRun32));
-    EXPECT_EQ(expected, keys());
-    EXPECT_EQ(2u, KillBitKeys("X", READER_IE).size());
-}
