@@ -50,10 +50,6 @@ TEST_F(KillBit, OnlyTheBitOfADwordOrOfFourBinaryBytesCounts) {
 
     SetFlags(kClsids[2], 0x3FF);
     EXPECT_FALSE(IsBlocked(Path(kClsids[2])));
-
-    // Read as ANSI, four bytes: 0x00343434, with the bit.
-    SetFlags(kClsids[3], REG_SZ, "444", 4);
-    EXPECT_FALSE(IsBlocked(Path(kClsids[3])));
 }
 
 TEST_F(KillBit, ValuesNotExactlyFourBytesLongCountAsZero) {
