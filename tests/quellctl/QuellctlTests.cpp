@@ -627,7 +627,7 @@ TEST_F(Quellctl, ImportOfTextSkipsBadAndDuplicateLinesAndKeepsFlags) {
     }
 }
 
-TEST_F(Quellctl, FailedWritesExitOneAndTheRestIsStillDone) {
+TEST_F(Quellctl, FailedWritesOfTheListKillBitsOrOutputExitOneAndTheRestIsStillDone) {
     std::string text = m_dir.Path("in.txt");
     WriteFileBytes(text, Clsid(8) + "\r\n");
     EXPECT_EQ(1u, Ctl("import \"" + m_dir.Path("missing.txt") + "\"").code);
@@ -653,14 +653,12 @@ TEST_F(Quellctl, FailedWritesExitOneAndTheRestIsStillDone) {
     EXPECT_EQ(0u, Ctl("block " + Clsid(9)).code);
     EXPECT_EQ(1u, Ctl("unblock " + Clsid(9)).code);
     EXPECT_EQ("0x00000400", DescribeFlags(Clsid(9)));
-}
 
-TEST_F(Quellctl, OutputThatCannotBeWrittenExitsOne) {
+    // Output to a closed pipe, and to a full disk: Wine's view of Linux's /dev/full.
     WriteList({{"a", Clsid(1)}});
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
     HANDLE reader, closedPipe;
     ASSERT_TRUE(::CreatePipe(&reader, &closedPipe, &sa, 0) && ::CloseHandle(reader));
-    // A full disk: Wine's view of the Linux device that always is one.
     HANDLE full = ::CreateFileA("Z:\\dev\\full", GENERIC_WRITE, 0, &sa, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, full);
     for (HANDLE out : {closedPipe, full}) {
