@@ -286,17 +286,18 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// The kill-bit keys of real CLSIDs as they were, put back at the end: other tests share the
-// prefix.
-class KeptFlags {
+// The kill-bit keys of real CLSIDs deleted for a test, and put back as they were at the end:
+// other tests share the prefix.
+class ClearedFlags {
 public:
-    explicit KeptFlags(const std::vector<std::string>& clsids) {
+    explicit ClearedFlags(const std::vector<std::string>& clsids) {
         for (const std::string& clsid : clsids) {
             for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
                 m_kept.emplace_back(clsid, view, FlagsIn(clsid, view));
+            DeleteCompatKey(clsid);
         }
     }
-    ~KeptFlags() {
+    ~ClearedFlags() {
         for (const auto& [clsid, view, value] : m_kept) {
             if (view == KEY_WOW64_32KEY)
                 DeleteCompatKey(clsid);
@@ -577,15 +578,13 @@ TEST_F(Quellctl, ExportsSetTheListsKillBitsUnderBothPathsAndRegImportRestoresThe
     // The .reg file lists the controls again, by name, once each.
     m_ini = m_dir.Path("fresh.ini");
     Outcome back = Ctl("import \"" + reg + "\"");
-    EXPECT_EQ(0u, back.code);
-    EXPECT_EQ("", back.err);
+    EXPECT_TRUE(back.code == 0 && back.err.empty()) << back.err;
     EXPECT_EQ(ListFileText({{kGbkName + awkward, Clsid(4)}, {"five", Clsid(5)}}), List());
 
     // A name XML cannot carry writes no file.
     WriteList({{"bell\a", Clsid(6)}});
     Outcome bad = Ctl("export --gpp \"" + m_dir.Path("bad.xml") + "\"");
-    EXPECT_EQ(1u, bad.code);
-    EXPECT_TRUE(Contains(bad.err, "bell\a")) << bad.err;
+    EXPECT_TRUE(bad.code == 1 && Contains(bad.err, "bell\a")) << bad.err;
     EXPECT_FALSE(FileExists(m_dir.Path("bad.xml")));
 }
 
@@ -860,8 +859,10 @@ TEST_F(Quellctl, KnownHoldsEveryRowOfTheCatalogueWithValidClsids) {
     const std::vector<std::vector<std::string>> rows = CatalogueRows();
     const std::vector<JsonObject> known = ParseJson(Ctl("known --json").out);
     const std::string csv = Ctl("known --csv").out;
+    const std::regex clsidForm("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
     std::set<std::string> documents;
     for (const std::vector<std::string>& row : rows) {
+        EXPECT_TRUE(std::regex_match(row[0], clsidForm)) << row[0];
         const JsonObject* object = FindClsid(known, row[0]);
         ASSERT_TRUE(object != NULL) << row[0];
         // Exact in the JSON, in code page 936 in the table; one name a control in any case.
@@ -874,10 +875,7 @@ TEST_F(Quellctl, KnownHoldsEveryRowOfTheCatalogueWithValidClsids) {
         EXPECT_TRUE(Contains("," + list.substr(1, list.size() - 2) + ",", "," + row[2] + ","));
         documents.insert(row[2]);
     }
-    const std::regex clsidForm("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
-    for (const JsonObject& object : known)
-        EXPECT_TRUE(std::regex_match(object.at("clsid"), clsidForm)) << object.at("clsid");
-    EXPECT_EQ(CatalogueClsids().size(), known.size());
+    EXPECT_EQ(CatalogueClsids().size(), known.size()); // and none besides
     printf("The catalogue: %d rows, %d CLSIDs, %d documents\n", static_cast<int>(rows.size()),
            static_cast<int>(known.size()), static_cast<int>(documents.size()));
 }
@@ -886,9 +884,7 @@ TEST_F(Quellctl, CheckKnownFailsUntilBlockKnownSetsEveryKillBitOfThoseInstalledO
     if (!HasTwoRegistryViews())
         GTEST_SKIP() << kTwoViews;
     const std::vector<std::string> clsids = CatalogueClsids();
-    KeptFlags kept(clsids);
-    for (const std::string& clsid : clsids)
-        DeleteCompatKey(clsid);
+    ClearedFlags cleared(clsids);
     ASSERT_EQ(1u, Lines(Ctl("known --installed --csv").out).size()) << "catalogued controls here";
     SetClassKey(ClassKey(kKnown[0]), "Control", KEY_WOW64_32KEY);
     SetClassKey(ClassKey(kKnown[1]), kControlCategory, KEY_WOW64_64KEY);
@@ -967,22 +963,20 @@ TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatApplies) {
     // Exported for a fleet, each key under the path of its view.
     const std::string xml = m_dir.Path("Registry.xml"), c = Clsid(2), wow = "Wow6432Node\\";
     ASSERT_EQ(0u, Ctl("export --gpp --office \"" + xml + "\"").code);
-    std::string exported, expected;
+    std::string exported;
     for (JsonObject& item : ReadGppItems(ReadFileBytes(xml))) {
         if (item["Collection.name"] == "two")
             exported += item["key"] + "=" + item["value"] + " ";
     }
-    const std::pair<std::string, std::string> keys[] = {{wow, CompatKey(c)},
-                                                        {"", CompatKey(c)},
-                                                        {wow, OfficeKey(c)},
-                                                        {"", OfficeKey(c)},
-                                                        {wow, OfficeKey(c, "15.0\\Common")},
-                                                        {"", OfficeKey(c, kClickToRun64)},
-                                                        {"", OfficeKey(c, kClickToRun32)}};
-    for (const auto& key : keys)
-        expected += "SOFTWARE\\" + key.first + key.second.substr(9) + "=0000040" +
-                    (&key == &keys[3] ? "1 " : "0 ");
-    EXPECT_EQ(expected, exported);
+    auto at = [](const std::string& view, const std::string& key, const char* value) {
+        return "SOFTWARE\\" + view + key.substr(9) + "=" + value + " ";
+    };
+    EXPECT_EQ(at(wow, CompatKey(c), "00000400") + at("", CompatKey(c), "00000400") +
+                  at(wow, OfficeKey(c), "00000400") + at("", OfficeKey(c), "00000401") +
+                  at(wow, OfficeKey(c, "15.0\\Common"), "00000400") +
+                  at("", OfficeKey(c, kClickToRun64), "00000400") +
+                  at("", OfficeKey(c, kClickToRun32), "00000400"),
+              exported);
     {
         DenyKillBitWrites deny(OfficeKey(Clsid(2)));
         EXPECT_EQ(0u, Ctl("block --office " + Clsid(2)).code);
