@@ -17,7 +17,7 @@ std::string BuiltExecutable() { return BuiltProgramPath("QUELLBOX_EXE"); }
 struct BuiltProgram {
     const char* pszVariable; // names the built file
     const char *pszDescription, *pszInternalName, *pszOriginalFilename, *pszLevel;
-    bool bWindows; // common controls 6 and DPI awareness
+    bool bWindows; // common controls 6 and DPI awareness, or neither
 };
 const BuiltProgram kBuiltPrograms[] = {
     {"QUELLBOX_EXE", "Quellbox MFC Application", "Quellbox", "Quellbox.EXE", "highestAvailable",
@@ -138,15 +138,13 @@ TEST_P(BuiltPrograms, CarryTheirManifests) {
     ASSERT_TRUE(hManifest != NULL);
     std::string manifest(static_cast<const char*>(LockResource(LoadResource(hExe, hManifest))),
                          SizeofResource(hExe, hManifest));
-    std::vector<std::string> parts = {std::string("level=\"") + GetParam().pszLevel + "\"",
-                                      "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
-                                      "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
-                                      "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
-                                      "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
-                                      "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"};
-    if (GetParam().bWindows)
-        parts.insert(parts.end(), {"Microsoft.Windows.Common-Controls", "<dpiAware"});
-    for (const std::string& part : parts)
+    const std::string level = std::string("level=\"") + GetParam().pszLevel + "\"";
+    for (const char* part :
+         {level.c_str(), "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
+          "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+          "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
         EXPECT_NE(std::string::npos, manifest.find(part)) << part;
+    for (const char* part : {"Microsoft.Windows.Common-Controls", "<dpiAware"})
+        EXPECT_EQ(GetParam().bWindows, manifest.find(part) != std::string::npos) << part;
     FreeLibrary(hExe);
 }

@@ -218,8 +218,7 @@ TEST_F(ProfileFileOnDisk, SaveReplacesTheContentAndLeavesNoTemporaryFileBehind) 
     DWORD dwRunning = 0;
     GetWindowThreadProcessId(GetDesktopWindow(), &dwRunning);
     const std::string live = "b.ini." + std::to_string(dwRunning) + ".tmp";
-    for (const std::string& name :
-         {std::string("b.ini.4294967292.tmp"), live, std::string("b.ini.x.tmp")})
+    for (const char* name : {"b.ini.4294967292.tmp", live.c_str(), "b.ini.x.tmp"})
         WriteFileBytes(m_dir.Path(name), "");
     for (const std::string& path : paths) {
         for (LPCSTR content : {"[old]\r\nk=1\r\n", "[new]\r\n"}) {

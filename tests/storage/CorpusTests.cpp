@@ -123,8 +123,8 @@ TEST_F(Corpus, OnlyADwordOrFourBinaryBytesHoldFlagsAndAnythingElseIsReplaced) {
     };
     const ValueCase corpus[] = {
         {"REG_SZ \"1024\"", REG_SZ, std::string("1024", 5), false, 0x400, 0},
-        // Four bytes once converted to ANSI: 0x00303034, 0x00343434.
-        {"REG_SZ \"400\"", REG_SZ, std::string("400", 4), false, 0x400, 0},
+        // Four bytes holding the bit once converted to ANSI: 0x00343434, 0x00003434.
+        {"REG_SZ \"444\"", REG_SZ, std::string("444", 4), false, 0x400, 0},
         {"REG_EXPAND_SZ \"444\"", REG_EXPAND_SZ, std::string("444", 4), false, 0x400, 0},
         {"REG_MULTI_SZ \"44\"", REG_MULTI_SZ, std::string("44\0", 4), false, 0x400, 0},
         {"REG_QWORD 0x400", REG_QWORD, std::string("\x00\x04\0\0\0\0\0\0", 8), false, 0x400, 0},

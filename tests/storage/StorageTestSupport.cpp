@@ -222,33 +222,28 @@ DWORD FlagsIn(const std::string& clsid, REGSAM view) {
     return value;
 }
 
-ScratchKey::ScratchKey(const std::string& path, REGSAM view) {
-    for (REGSAM v : Views(view)) {
-        size_t end = 0;
-        do {
-            end = path.find('\\', end + 1);
-            HKEY hKey;
-            DWORD disposition = 0;
-            EXPECT_EQ(ERROR_SUCCESS,
-                      ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, end).c_str(), 0, NULL, 0,
-                                        KEY_READ | v, NULL, &hKey, &disposition))
-                << path;
-            ::RegCloseKey(hKey);
-            if (disposition == REG_CREATED_NEW_KEY &&
-                (m_created.empty() || m_created.back().first != v))
-                m_created.push_back(std::make_pair(v, path.substr(0, end)));
-        } while (end != std::string::npos);
+ScratchKey::ScratchKey(const std::string& path, REGSAM view) : m_view(view) {
+    for (size_t end = 0; end != std::string::npos;) {
+        end = path.find('\\', end + 1);
+        HKEY hKey;
+        DWORD disposition = 0;
+        EXPECT_EQ(ERROR_SUCCESS,
+                  ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, end).c_str(), 0, NULL, 0,
+                                    KEY_READ | view, NULL, &hKey, &disposition))
+            << path;
+        ::RegCloseKey(hKey);
+        if (disposition == REG_CREATED_NEW_KEY && m_created.empty())
+            m_created = path.substr(0, end);
     }
 }
 
 ScratchKey::~ScratchKey() {
-    for (const auto& created : m_created) {
-        HKEY hParent;
-        const size_t last = created.second.rfind('\\');
-        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, created.second.substr(0, last).c_str(), 0,
-                            KEY_ALL_ACCESS | created.first, &hParent) != ERROR_SUCCESS)
-            continue;
-        ::RegDeleteTreeA(hParent, created.second.substr(last + 1).c_str());
+    HKEY hParent;
+    const size_t last = m_created.rfind('\\');
+    if (!m_created.empty() &&
+        ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, m_created.substr(0, last).c_str(), 0,
+                        KEY_ALL_ACCESS | m_view, &hParent) == ERROR_SUCCESS) {
+        ::RegDeleteTreeA(hParent, m_created.substr(last + 1).c_str());
         ::RegCloseKey(hParent);
     }
 }

@@ -78,18 +78,19 @@ void SetFlags(const std::string& clsid, DWORD value, REGSAM view = kAllViews);
 // missing.
 DWORD FlagsIn(const std::string& clsid, REGSAM view);
 
-// A key under HKEY_LOCAL_MACHINE made for a test, in every view or in the one given; on
-// destruction the keys it had to create go again, with everything then beneath them.
+// A key under HKEY_LOCAL_MACHINE made for a test in one view; on destruction the keys it had to
+// create go again, with everything then beneath them.
 class ScratchKey {
 public:
-    explicit ScratchKey(const std::string& path, REGSAM view = kAllViews);
+    ScratchKey(const std::string& path, REGSAM view);
     ~ScratchKey();
 
 private:
     ScratchKey(const ScratchKey&);
     ScratchKey& operator=(const ScratchKey&);
 
-    std::vector<std::pair<REGSAM, std::string>> m_created; // the topmost key made, per view
+    REGSAM m_view;
+    std::string m_created; // the topmost key made
 };
 
 // A standard user, as far as one control's flags go: denies KEY_SET_VALUE and KEY_CREATE_SUB_KEY
