@@ -26,26 +26,6 @@ std::string Count(int n, LPCSTR pszOne, LPCSTR pszMany) {
 
 LPCSTR ListFile() { return AfxGetApp()->m_pszProfileName; }
 
-// An unreadable list file must not pass for an empty list.
-bool LoadEntries(CEntryArray* pEntries) {
-    if (EntryList::Load(*pEntries))
-        return true;
-    PrintError("cannot read the list file %s: %s", ListFile(),
-               static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
-    return false;
-}
-
-// For answers about the whole list: a list file that is not there, such as a mistyped --ini,
-// must not pass for an empty list.
-int LoadExistingEntries(CEntryArray* pEntries) {
-    if (::GetFileAttributesW(AfxLongPath(ListFile()).data()) == INVALID_FILE_ATTRIBUTES &&
-        (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND)) {
-        PrintError("the list file %s does not exist", ListFile());
-        return EXIT_USAGE;
-    }
-    return LoadEntries(pEntries) ? EXIT_OK : EXIT_FAILED;
-}
-
 // Held by a command that changes the list from its read to its save, so that two processes
 // changing it at once both land: an exclusive handle on "<list file>.lock", which the system
 // deletes when the handle closes, even when the process dies.
@@ -97,6 +77,29 @@ bool CListLock::Lock() {
         }
         ::Sleep(50);
     }
+}
+
+// An unreadable list file must not pass for an empty list. With a lock, for a command that
+// changes the list, the list is locked first, and stays so while the lock lives.
+bool LoadEntries(CEntryArray* pEntries, CListLock* pLock = NULL) {
+    if (pLock != NULL && !pLock->Lock())
+        return false;
+    if (EntryList::Load(*pEntries))
+        return true;
+    PrintError("cannot read the list file %s: %s", ListFile(),
+               static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
+    return false;
+}
+
+// For answers about the whole list: a list file that is not there, such as a mistyped --ini,
+// must not pass for an empty list.
+int LoadExistingEntries(CEntryArray* pEntries) {
+    if (::GetFileAttributesW(AfxLongPath(ListFile()).data()) == INVALID_FILE_ATTRIBUTES &&
+        (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND)) {
+        PrintError("the list file %s does not exist", ListFile());
+        return EXIT_USAGE;
+    }
+    return LoadEntries(pEntries) ? EXIT_OK : EXIT_FAILED;
 }
 
 // For looking CLSIDs up among many entries, one look-up each.
@@ -282,10 +285,8 @@ int ListCommand(OutputFormat format) {
 
 int ScanCommand(const ScanOptions& options) {
     CListLock lock;
-    if (options.bAdd && !lock.Lock())
-        return EXIT_FAILED;
     CEntryArray entries;
-    if (!LoadEntries(&entries))
+    if (!LoadEntries(&entries, options.bAdd ? &lock : NULL))
         return EXIT_FAILED;
     std::set<std::string> listed = ListedClsids(entries);
 
@@ -407,10 +408,8 @@ int SetBlockedEntries(bool bBlocked, const std::vector<Entry>& targets, bool bAd
     if (bAdd) {
         // Listed first, then set below like any other: the other rows' kill bits stay untouched.
         CListLock lock;
-        if (!lock.Lock())
-            return EXIT_FAILED;
         CEntryArray entries;
-        if (!LoadEntries(&entries))
+        if (!LoadEntries(&entries, &lock))
             return EXIT_FAILED;
         std::set<std::string> listed = ListedClsids(entries);
         std::vector<CString> added;
@@ -481,10 +480,8 @@ int ImportCommand(LPCSTR pszFile) {
         return EXIT_FAILED;
     }
     CListLock lock;
-    if (!lock.Lock())
-        return EXIT_FAILED;
     CEntryArray entries;
-    if (!LoadEntries(&entries))
+    if (!LoadEntries(&entries, &lock))
         return EXIT_FAILED;
     // Only the list is saved, so an import changes no kill bit.
     std::set<std::string> listed = ListedClsids(entries);
