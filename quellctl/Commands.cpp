@@ -132,7 +132,7 @@ CString FlagsCell(RawDwordState state, DWORD dwFlags) {
     case RAW_MISSING:
         strCell = "-";
         break;
-    case RAW_NOT_FOUR:
+    case RAW_NOT_FLAGS:
         strCell = "?";
         break;
     case RAW_DWORD:

@@ -1,7 +1,7 @@
 #include "quellctl/Transfer.h"
 
 #include "quellctl/Table.h"
-#include "storage/KillBit.h"
+#include "storage/ComRegistration.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -169,10 +169,9 @@ std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries, uns
     std::vector<ExportControl> controls;
     for (const Entry& entry : entries) {
         ExportControl control = {entry.strName, {}};
-        for (const KillBitKey& key : KillBitKeys(locations, entry.strClsid)) {
-            DWORD dwFlags;
-            ReadRawRegDword(HKEY_LOCAL_MACHINE, key.strKeyPath, KILL_BIT_VALUE_NAME, key.samView,
-                            &dwFlags);
+        for (const KillBitValue& read : ReadKillBitFlags(entry.strClsid, locations).values) {
+            const KillBitKey& key = read.key;
+            const DWORD dwFlags = read.value;
             // 64-bit Windows names its 32-bit view by a path in the 64-bit one. A file made on
             // 32-bit Windows carries both paths of a key that every view has.
             CString strBelowSoftware = key.strKeyPath.Mid(static_cast<int>(strlen("Software\\")));

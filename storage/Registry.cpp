@@ -29,11 +29,11 @@ RawDwordState CRegKey::QueryDword(LPCSTR pszValueName, DWORD* pdwValue, DWORD* p
     if (pdwType)
         *pdwType = dwType;
     if (rc == ERROR_MORE_DATA)
-        return RAW_NOT_FOUR;
+        return RAW_NOT_FLAGS;
     if (rc != ERROR_SUCCESS)
         return RAW_MISSING;
     if (cbData != sizeof(dwValue) || (dwType != REG_DWORD && dwType != REG_BINARY))
-        return RAW_NOT_FOUR;
+        return RAW_NOT_FLAGS;
     *pdwValue = dwValue;
     return RAW_DWORD;
 }

@@ -8,9 +8,9 @@
 // samView arguments: 0 for the process's own view, KEY_WOW64_32KEY or KEY_WOW64_64KEY.
 
 enum RawDwordState {
-    RAW_MISSING,  // no key or no value
-    RAW_DWORD,    // a REG_DWORD, or a REG_BINARY of four bytes
-    RAW_NOT_FOUR, // present but of another type or length: it holds no flags and counts as 0
+    RAW_MISSING,   // no key or no value
+    RAW_DWORD,     // a REG_DWORD, or a REG_BINARY of four bytes
+    RAW_NOT_FLAGS, // present but of another type or length: it holds no flags and counts as 0
 };
 
 // An open key, closed when it goes out of scope.
