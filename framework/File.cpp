@@ -65,8 +65,9 @@ bool HasEnded(DWORD dwProcessId) {
     return bEnded;
 }
 
-// Removes the temporary files that saves of processes that have ended left beside the file.
-void RemoveStaleTempFiles(const std::vector<wchar_t>& path) {
+// Calls the function with the name, the owner's id and the find data of each temporary file that
+// a save left beside the file.
+template <class Visit> void ForEachTempFile(const std::vector<wchar_t>& path, Visit visit) {
     const wchar_t* pszFile = wcsrchr(path.data(), L'\\');
     WIN32_FIND_DATAW data;
     HANDLE hFind =
@@ -77,10 +78,18 @@ void RemoveStaleTempFiles(const std::vector<wchar_t>& path) {
     dir.push_back(L'\0');
     do {
         DWORD id = TempFileOwner(data.cFileName, pszFile);
-        if (id != 0 && HasEnded(id))
-            DeleteFileW(WithSuffix(dir, data.cFileName).data());
+        if (id != 0)
+            visit(WithSuffix(dir, data.cFileName), id, data);
     } while (FindNextFileW(hFind, &data));
     FindClose(hFind);
+}
+
+// Removes the temporary files that saves of processes that have ended left beside the file.
+void RemoveStaleTempFiles(const std::vector<wchar_t>& path) {
+    ForEachTempFile(path, [](const std::vector<wchar_t>& temp, DWORD id, const WIN32_FIND_DATAW&) {
+        if (HasEnded(id))
+            DeleteFileW(temp.data());
+    });
 }
 
 // ReplaceFileW opens the new file without sharing it: while an indexer, a scanner or a backup
@@ -133,6 +142,23 @@ bool AfxReadFile(LPCSTR pszPath, std::string* pBytes, DWORD dwMaxBytes) {
     return ok;
 }
 
+std::string AfxOrphanedTempFile(LPCSTR pszPath) {
+    const std::vector<wchar_t> path = AfxLongPath(pszPath);
+    if (GetFileAttributesW(path.data()) != INVALID_FILE_ATTRIBUTES)
+        return std::string();
+    DWORD dwNewest = 0;
+    FILETIME newest = {0, 0};
+    ForEachTempFile(path, [&](const std::vector<wchar_t>&, DWORD id, const WIN32_FIND_DATAW& data) {
+        if ((id == GetCurrentProcessId() || HasEnded(id)) &&
+            (dwNewest == 0 || CompareFileTime(&data.ftLastWriteTime, &newest) > 0)) {
+            dwNewest = id;
+            newest = data.ftLastWriteTime;
+        }
+    });
+    return dwNewest == 0 ? std::string()
+                         : std::string(pszPath) + "." + std::to_string(dwNewest) + ".tmp";
+}
+
 bool AfxReplaceFile(LPCSTR pszPath, const std::string& bytes) {
     if (!pszPath || !*pszPath) {
         SetLastError(ERROR_INVALID_NAME);
@@ -145,7 +171,8 @@ bool AfxReplaceFile(LPCSTR pszPath, const std::string& bytes) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    RemoveStaleTempFiles(path);
+    if (dwAttributes != INVALID_FILE_ATTRIBUTES)
+        RemoveStaleTempFiles(path);
     // Named from the file's own path, so the temporary file can be made wherever the file can,
     // however long its path.
     wchar_t suffix[32] = L".";

@@ -20,10 +20,16 @@ const DWORD AFX_MAX_FILE_BYTES = 256 * 1024 * 1024;
 // ERROR_PATH_NOT_FOUND when it does not exist, ERROR_FILE_TOO_LARGE beyond dwMaxBytes); *pBytes
 // is then empty.
 bool AfxReadFile(LPCSTR pszPath, std::string* pBytes, DWORD dwMaxBytes = AFX_MAX_FILE_BYTES);
+// For a file that does not exist: the temporary file that a save of this process, or of one that
+// has ended, left beside it when it could not move it into place, and which then holds the last
+// contents saved; the newest when there are several. Empty when there is none, or the file exists.
+std::string AfxOrphanedTempFile(LPCSTR pszPath);
+
 // Replaces the file with the bytes: they are written to a temporary file beside it,
 // "<file>.<process id>.tmp", that then replaces it, so the file holds either its old contents or
 // the new ones. An existing file keeps its ACL, attributes and identity (ReplaceFileW), as
-// writing it in place would. Temporary files of processes that no longer run are removed first.
+// writing it in place would. Temporary files of processes that no longer run are removed first,
+// while the file exists: without it, such a file may be the only copy.
 // False, with the reason in GetLastError, when anything failed; the old file is then untouched,
 // unless ReplaceFileW took it away and the new one could not be moved in: the temporary file then
 // stays, the only copy of the new contents.

@@ -25,6 +25,22 @@ int CListCtrl::InsertItem(int nItem, LPCSTR pszItem) {
     return static_cast<int>(SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
+BOOL CListCtrl::SetItemData(int nItem, DWORD_PTR dwData) {
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = nItem;
+    item.lParam = static_cast<LPARAM>(dwData);
+    return static_cast<BOOL>(SendMessage(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+DWORD_PTR CListCtrl::GetItemData(int nItem) const {
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = nItem;
+    SendMessage(LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return static_cast<DWORD_PTR>(item.lParam);
+}
+
 BOOL CListCtrl::SetItemText(int nItem, int nSubItem, LPCSTR pszText) {
     LVITEMA item = {};
     item.iSubItem = nSubItem;

@@ -32,6 +32,8 @@ public:
         return static_cast<BOOL>(SendMessage(LVM_ENSUREVISIBLE, nItem, bPartialOK));
     }
 
+    BOOL SetItemData(int nItem, DWORD_PTR dwData);
+    DWORD_PTR GetItemData(int nItem) const;
     BOOL SetItemText(int nItem, int nSubItem, LPCSTR pszText);
     // The whole text, however long.
     CString GetItemText(int nItem, int nSubItem) const;

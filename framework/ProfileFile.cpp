@@ -189,7 +189,12 @@ bool CProfileFile::Read(LPCSTR pszPath) {
     std::string data;
     if (!pszPath || !AfxReadFile(pszPath, &data, AFX_MAX_PROFILE_BYTES)) {
         DWORD error = pszPath ? GetLastError() : ERROR_INVALID_NAME;
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        bool bMissing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        if (bMissing && !AfxOrphanedTempFile(pszPath).empty()) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return false;
+        }
+        return bMissing;
     }
     // Big-endian UTF-16 is text this engine cannot keep: taken for ANSI, it would read as empty
     // and be written over with lines of another encoding.
@@ -316,6 +321,15 @@ CString CProfileFile::GetString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszDefa
         }
     }
     return CString(pszDefault);
+}
+
+std::vector<std::string> CProfileFile::GetKeys(LPCSTR pszSection) const {
+    std::vector<std::string> keys;
+    if (const Section* section = pszSection ? FindSection(FoldName(pszSection), false) : NULL) {
+        for (const auto& key : section->keys)
+            keys.push_back(key.first);
+    }
+    return keys;
 }
 
 bool CProfileFile::WriteString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue,

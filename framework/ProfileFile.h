@@ -19,7 +19,9 @@ const DWORD AFX_MAX_PROFILE_BYTES = 4 * 1024 * 1024;
 class CProfileFile {
 public:
     // Replaces the image with the file's contents. A missing file gives an empty image and
-    // succeeds; any other failure to read (ERROR_FILE_TOO_LARGE beyond AFX_MAX_PROFILE_BYTES,
+    // succeeds, unless a failed save left its contents in a temporary file (AfxOrphanedTempFile):
+    // that fails with ERROR_FILE_NOT_FOUND, so that nothing is saved over them. Any other failure
+    // to read (ERROR_FILE_TOO_LARGE beyond AFX_MAX_PROFILE_BYTES,
     // ERROR_UNSUPPORTED_TYPE for big-endian UTF-16) leaves an empty image and returns false.
     bool Read(LPCSTR pszPath);
     // Writes the image to a temporary file beside pszPath that then replaces pszPath, so the file
@@ -36,6 +38,8 @@ public:
     // the key is missing. As Windows hands it out: bytes of an ANSI file that are no character
     // of the code page come out as '?'.
     CString GetString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszDefault) const;
+    // The keys GetString finds in the section, upper-cased as look-ups fold them, in no order.
+    std::vector<std::string> GetKeys(LPCSTR pszSection) const;
     // Sets a key, adding the section at the end of the file when it is missing. A NULL key
     // removes every section of the name, as a later one would otherwise be read in place of the
     // first; a section written again after that returns to its old place. A NULL value

@@ -28,6 +28,9 @@ public:
     BOOL SaveProfile();
     BOOL IsProfileUnicode() const { return m_profile.IsUnicode(); }
     CString GetProfileString(LPCSTR pszSection, LPCSTR pszEntry, LPCSTR pszDefault = NULL);
+    std::vector<std::string> GetProfileKeys(LPCSTR pszSection) const {
+        return m_profile.GetKeys(pszSection);
+    }
     // A NULL entry removes the whole section. pszEntryAsRead: see CProfileFile::WriteString.
     BOOL WriteProfileString(LPCSTR pszSection, LPCSTR pszEntry, LPCSTR pszValue,
                             LPCSTR pszEntryAsRead = NULL);

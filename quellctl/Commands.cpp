@@ -4,10 +4,12 @@
 #include "framework/WinApp.h"
 #include "quellctl/Table.h"
 #include "quellctl/Transfer.h"
+#include "storage/ClsidText.h"
 #include "storage/ComRegistration.h"
 #include "storage/EntryList.h"
 #include "storage/KillBit.h"
 #include "storage/KnownKillBits.h"
+#include "storage/ListLock.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -26,76 +28,40 @@ std::string Count(int n, LPCSTR pszOne, LPCSTR pszMany) {
 
 LPCSTR ListFile() { return AfxGetApp()->m_pszProfileName; }
 
-// Held by a command that changes the list from its read to its save, so that two processes
-// changing it at once both land: an exclusive handle on "<list file>.lock", which the system
-// deletes when the handle closes, even when the process dies.
-class CListLock {
-public:
-    CListLock() : m_hFile(INVALID_HANDLE_VALUE) {}
-    ~CListLock() {
-        if (m_hFile != INVALID_HANDLE_VALUE)
-            ::CloseHandle(m_hFile);
-    }
-    // False, with the reason on stderr, when another process held the list all the while.
-    bool Lock();
-
-private:
-    CListLock(const CListLock&);
-    CListLock& operator=(const CListLock&);
-
-    HANDLE m_hFile;
-};
-
-// Long enough for another command's scan of a large registry, short enough for a script.
-const DWORD kLockWaitMs = 10000;
-
-bool CListLock::Lock() {
-    const CString strLock = CString(ListFile()) + ".lock";
-    const DWORD dwStart = ::GetTickCount();
-    for (;;) {
-        m_hFile =
-            ::CreateFileW(AfxLongPath(strLock).data(), GENERIC_READ | GENERIC_WRITE, 0, NULL,
-                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, NULL);
-        if (m_hFile != INVALID_HANDLE_VALUE)
-            return true;
-        // Held, or deleted but not yet gone (access denied). Where no lock file can be made at
-        // all (no right to create files there), the command runs as it
-        // did before the lock: a save there fails on its own.
-        DWORD dwError = ::GetLastError();
-        bool bHeld =
-            dwError == ERROR_SHARING_VIOLATION ||
-            (dwError == ERROR_ACCESS_DENIED &&
-             (::GetFileAttributesW(AfxLongPath(strLock).data()) != INVALID_FILE_ATTRIBUTES ||
-              ::GetLastError() != ERROR_FILE_NOT_FOUND));
-        if (!bHeld)
-            return true;
-        if (::GetTickCount() - dwStart >= kLockWaitMs) {
-            PrintError("the list file %s is being changed by another process (%s is held); "
-                       "nothing was done",
-                       ListFile(), static_cast<LPCSTR>(strLock));
-            return false;
-        }
-        ::Sleep(50);
-    }
-}
-
 // An unreadable list file must not pass for an empty list. With a lock, for a command that
 // changes the list, the list is locked first, and stays so while the lock lives.
 bool LoadEntries(CEntryArray* pEntries, CListLock* pLock = NULL) {
-    if (pLock != NULL && !pLock->Lock())
+    if (pLock != NULL && !pLock->Lock(ListFile())) {
+        PrintError("the list file %s is being changed by another program (%s is held); "
+                   "nothing was done",
+                   ListFile(), static_cast<LPCSTR>(CListLock::LockFileOf(ListFile())));
         return false;
-    if (EntryList::Load(*pEntries))
-        return true;
-    PrintError("cannot read the list file %s: %s", ListFile(),
-               static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
-    return false;
+    }
+    ListAsRead asRead;
+    if (!EntryList::Load(*pEntries, &asRead)) {
+        DWORD dwError = ::GetLastError();
+        std::string temp = AfxOrphanedTempFile(ListFile());
+        if (!temp.empty())
+            PrintError("cannot read the list file %s: it is missing, and the last list saved is "
+                       "only in %s; rename that file to the list file's name first",
+                       ListFile(), temp.c_str());
+        else
+            PrintError("cannot read the list file %s: %s", ListFile(),
+                       static_cast<LPCSTR>(AfxGetSystemMessage(dwError)));
+        return false;
+    }
+    // Such a position is no entry, and goes at the next save: said, so that nothing goes unseen.
+    for (int nPosition : asRead.skipped)
+        PrintError("%s: skipped entry %d: it has no CLSID (S%d)", ListFile(), nPosition, nPosition);
+    return true;
 }
 
 // For answers about the whole list: a list file that is not there, such as a mistyped --ini,
 // must not pass for an empty list.
 int LoadExistingEntries(CEntryArray* pEntries) {
     if (::GetFileAttributesW(AfxLongPath(ListFile()).data()) == INVALID_FILE_ATTRIBUTES &&
-        (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND)) {
+        (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND) &&
+        AfxOrphanedTempFile(ListFile()).empty()) {
         PrintError("the list file %s does not exist", ListFile());
         return EXIT_USAGE;
     }
@@ -513,8 +479,7 @@ int ImportCommand(LPCSTR pszFile) {
             ++nSkipped;
             continue;
         }
-        Entry entry = {line.strName.IsEmpty() ? strClsid : line.strName, strClsid,
-                       killBit.IsBlocked()};
+        Entry entry = {NameToList(line.strName, strClsid), strClsid, killBit.IsBlocked()};
         entries.m_entries.push_back(entry);
         ++nAdded;
     }

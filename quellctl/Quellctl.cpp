@@ -2,6 +2,7 @@
 // deployment to many machines.
 #include "framework/WinApp.h"
 #include "quellctl/Commands.h"
+#include "storage/ClsidText.h"
 #include "storage/ComRegistration.h"
 #include "storage/EntryList.h"
 
@@ -59,7 +60,8 @@ const char kUsage[] =
     "  --ini PATH               The list file; by default Quellbox.ini beside quellctl.exe.\n"
     "  --csv, --json            Comma-separated values, or a JSON array in UTF-8.\n"
     "  --office                 block, unblock, check and export cover Office's kill bits\n"
-    "                           too.\n"
+    "                           too (not with --known: the catalogue is Internet\n"
+    "                           Explorer's); export carries Office's flags as they are.\n"
     "  /?, --help               Shows this help.\n"
     "\n"
     "A CLSID is 32 hexadecimal digits as 8-4-4-4-12, with or without braces, in any case.\n"
@@ -181,6 +183,12 @@ int RunKnown(const Arguments& args, OutputFormat format, unsigned readers) {
         return UsageError("unexpected argument \"%s\"", args.operands[0]);
     if (args.bAll)
         return UsageError("%s: --all and --known exclude each other", args.pszCommand);
+    // Microsoft killed these for Internet Explorer only; Office forms use some of them.
+    if (readers & READER_OFFICE)
+        return UsageError("%s: --known and --office exclude each other: the catalogue holds "
+                          "Internet Explorer's kill bits, and Office keeps its own (block one "
+                          "control for Office with: block --office CLSID)",
+                          args.pszCommand);
     KnownOptions options;
     options.bInstalledOnly = args.bInstalled;
     options.bUnblockedOnly = args.bUnblocked;

@@ -31,18 +31,16 @@ std::string ToAnsi(const std::string& bytes) {
 }
 
 std::vector<CString> SplitLines(const std::string& text) {
-    // A line feed is never the trail byte of a double-byte character, so bytes split safely.
+    // CR LF, LF and CR each end a line. Neither is ever the trail byte of a double-byte
+    // character, so bytes split safely.
     std::vector<CString> lines;
     size_t start = 0;
     while (start < text.size()) {
-        size_t end = text.find('\n', start);
+        size_t end = text.find_first_of("\r\n", start);
         if (end == std::string::npos)
             end = text.size();
-        size_t stop = end;
-        if (stop > start && text[stop - 1] == '\r')
-            --stop;
-        lines.push_back(CString(text.data() + start, static_cast<int>(stop - start)));
-        start = end + 1;
+        lines.push_back(CString(text.data() + start, static_cast<int>(end - start)));
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
     return lines;
 }
@@ -171,17 +169,21 @@ std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries, uns
         ExportControl control = {entry.strName, {}};
         for (const KillBitValue& read : ReadKillBitFlags(entry.strClsid, locations).values) {
             const KillBitKey& key = read.key;
-            const DWORD dwFlags = read.value;
+            // The list's box is Internet Explorer's kill bit. Office's keys go out as Office holds
+            // them: another reader's state in them would unblock, or block, what Office decided.
+            const bool bOffice = key.pConsumer->reader != READER_IE;
+            if (bOffice && read.state != RAW_DWORD)
+                continue;
+            const DWORD dwFlags =
+                bOffice ? read.value : FlagsWithKillBit(read.value, entry.bBlocked);
             // 64-bit Windows names its 32-bit view by a path in the 64-bit one. A file made on
             // 32-bit Windows carries both paths of a key that every view has.
             CString strBelowSoftware = key.strKeyPath.Mid(static_cast<int>(strlen("Software\\")));
             bool bBothPaths = key.samView == 0 && key.pConsumer->views == IN_EVERY_VIEW;
             if (key.samView == KEY_WOW64_32KEY || bBothPaths)
-                control.values.push_back({"SOFTWARE\\Wow6432Node\\" + strBelowSoftware,
-                                          FlagsWithKillBit(dwFlags, entry.bBlocked)});
+                control.values.push_back({"SOFTWARE\\Wow6432Node\\" + strBelowSoftware, dwFlags});
             if (key.samView != KEY_WOW64_32KEY)
-                control.values.push_back(
-                    {"SOFTWARE\\" + strBelowSoftware, FlagsWithKillBit(dwFlags, entry.bBlocked)});
+                control.values.push_back({"SOFTWARE\\" + strBelowSoftware, dwFlags});
         }
         controls.push_back(control);
     }

@@ -25,7 +25,8 @@ struct ExportControl {
 // view). On 32-bit Windows both take the one view's flags, so that a file made there blocks
 // in both views of a 64-bit machine.
 // With READER_OFFICE in readers, Office's keys that apply on this machine come after
-// Internet Explorer's, each under the path of its view.
+// Internet Explorer's, each under the path of its view, with the flags that key holds: a key
+// without a value has nothing to carry.
 std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries, unsigned readers);
 
 // A regedit 5 file (UTF-16LE with byte-order mark, CRLF): a "; name" comment, the key and the

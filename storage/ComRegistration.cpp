@@ -1,6 +1,6 @@
 #include "storage/ComRegistration.h"
 
-#include "storage/EntryList.h"
+#include "storage/ClsidText.h"
 
 #include <map>
 #include <string>
@@ -88,61 +88,6 @@ bool FindComRegistration(LPCSTR pszClsid, ComRegistration* pReg) {
             return true;
     }
     return false;
-}
-
-bool ParseClsid(LPCSTR pszText, CString* pstrClsid) {
-    CString strClsid(pszText);
-    EntryList::NormalizeClsid(strClsid);
-    int nLength = strClsid.GetLength();
-    if (nLength >= 2 && strClsid[0] == '{' && strClsid[nLength - 1] == '}')
-        strClsid = strClsid.Mid(1, nLength - 2);
-    if (strClsid.GetLength() != 36)
-        return false;
-    for (int i = 0; i < 36; ++i) {
-        char ch = strClsid[i];
-        bool bHyphenPlace = i == 8 || i == 13 || i == 18 || i == 23;
-        bool bHex = (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'F');
-        if (bHyphenPlace ? ch != '-' : !bHex)
-            return false;
-    }
-    *pstrClsid = strClsid;
-    return true;
-}
-
-bool KillBitFlags::IsBlocked(unsigned readers) const {
-    // No key read for a reader is no answer for it, and so no pass.
-    bool bAnyKey = false;
-    for (const KillBitValue& value : values) {
-        if ((value.key.pConsumer->reader & readers) == 0)
-            continue;
-        if ((value.value & KILL_BIT) == 0)
-            return false;
-        bAnyKey = true;
-    }
-    return bAnyKey;
-}
-
-bool KillBitFlags::IsPartlyBlocked() const {
-    for (const KillBitValue& value : values) {
-        if (value.key.pConsumer->reader == READER_IE && (value.value & KILL_BIT) != 0)
-            return !IsBlocked();
-    }
-    return false;
-}
-
-KillBitFlags ReadKillBitFlags(LPCSTR pszClsid, const std::vector<KillBitKey>& locations) {
-    KillBitFlags flags;
-    for (const KillBitKey& key : KillBitKeys(locations, pszClsid)) {
-        KillBitValue value = {key, RAW_MISSING, 0};
-        value.state = ReadRawRegDword(HKEY_LOCAL_MACHINE, key.strKeyPath, KILL_BIT_VALUE_NAME,
-                                      key.samView, &value.value);
-        flags.values.push_back(value);
-    }
-    return flags;
-}
-
-KillBitFlags ReadKillBitFlags(LPCSTR pszClsid) {
-    return ReadKillBitFlags(pszClsid, KillBitLocations(READER_IE));
 }
 
 std::vector<InstalledControl> ScanInstalledControls() {

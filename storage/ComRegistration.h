@@ -20,31 +20,6 @@ bool FindComRegistration(LPCSTR pszClsid, ComRegistration* pReg);
 // The server file of an open class key: InprocServer32's default value, else LocalServer32's.
 CString ReadComServer(const CRegKey& classKey, REGSAM samView);
 
-// True for 32 hexadecimal digits in the 8-4-4-4-12 form, with or without one pair of braces, in
-// any case, with blanks around; *pstrClsid then gets the list's form (upper case, no braces).
-bool ParseClsid(LPCSTR pszText, CString* pstrClsid);
-
-// One key's "Compatibility Flags", as read.
-struct KillBitValue {
-    KillBitKey key;
-    RawDwordState state;
-    DWORD value; // 0 unless RAW_DWORD
-};
-
-// A control's "Compatibility Flags" under each of its kill-bit keys, each read once.
-struct KillBitFlags {
-    std::vector<KillBitValue> values;
-
-    // The kill bit under every key of the readers (KillBitReader bits), as IsBlocked tells it.
-    bool IsBlocked(unsigned readers = READER_IE) const;
-    // Internet Explorer's kill bit in some views but not in all: a list row, with its one check
-    // box, would unblock such a control at the dialog's next OK.
-    bool IsPartlyBlocked() const;
-};
-// At the locations of KillBitLocations(), or at Internet Explorer's alone.
-KillBitFlags ReadKillBitFlags(LPCSTR pszClsid, const std::vector<KillBitKey>& locations);
-KillBitFlags ReadKillBitFlags(LPCSTR pszClsid);
-
 // A class that a web page can load as an ActiveX control: its key has a "Control" subkey or the
 // controls' category under "Implemented Categories".
 struct InstalledControl {

@@ -1,9 +1,13 @@
 #include "storage/EntryList.h"
 
 #include "framework/WinApp.h"
+#include "storage/ClsidText.h"
 #include "storage/KillBit.h"
 
+#include <limits.h>
 #include <stdlib.h>
+
+#include <algorithm>
 
 #include <string>
 #include <unordered_map>
@@ -20,17 +24,50 @@ CString PositionKey(char chLetter, int nIndex) {
     return CString(key) + digits;
 }
 
-// Entry i of the list file without its blocked state; false at the first position whose name or
-// CLSID is missing or empty.
-bool ReadEntry(CWinApp* pApp, int i, Entry* pEntry) {
-    pEntry->strName = pApp->GetProfileString(kSection, PositionKey('N', i), "");
-    if (pEntry->strName.IsEmpty())
-        return false;
-    pEntry->strClsid = pApp->GetProfileString(kSection, PositionKey('S', i), "");
-    if (pEntry->strClsid.IsEmpty())
-        return false;
-    EntryList::NormalizeClsid(pEntry->strClsid);
-    return true;
+// The positions the section has a key N<i> or S<i> for, ascending: found from its keys alone, so
+// that a key such as N999999999 costs no more than any other. Only i as _itoa writes it is one: a
+// look-up of "N5" does not find "N05".
+std::vector<int> ListedPositions(CWinApp* pApp) {
+    std::vector<int> positions;
+    for (const std::string& key : pApp->GetProfileKeys(kSection)) {
+        // Keys come upper-cased, as look-ups fold them.
+        if (key.size() < 2 || key.size() > 11 || (key[0] != 'N' && key[0] != 'S') ||
+            (key[1] == '0' && key.size() > 2) ||
+            key.find_first_not_of("0123456789", 1) != std::string::npos)
+            continue;
+        unsigned long long n = strtoull(key.c_str() + 1, NULL, 10);
+        if (n <= INT_MAX)
+            positions.push_back(static_cast<int>(n));
+    }
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    return positions;
+}
+
+struct EntryAt {
+    int nPosition;
+    Entry entry; // without its blocked state
+};
+
+// The entries of the list file in order. A position without a CLSID is no entry (into *pSkipped);
+// one without a name is named by its CLSID, as the list shows it.
+std::vector<EntryAt> ReadEntries(CWinApp* pApp, std::vector<int>* pSkipped) {
+    std::vector<EntryAt> entries;
+    for (int i : ListedPositions(pApp)) {
+        EntryAt at = {i, Entry()};
+        at.entry.strClsid = pApp->GetProfileString(kSection, PositionKey('S', i), "");
+        NormalizeClsid(at.entry.strClsid);
+        if (at.entry.strClsid.IsEmpty()) {
+            if (pSkipped != NULL)
+                pSkipped->push_back(i);
+            continue;
+        }
+        at.entry.strName = pApp->GetProfileString(kSection, PositionKey('N', i), "");
+        if (at.entry.strName.IsEmpty())
+            at.entry.strName = at.entry.strClsid;
+        entries.push_back(at);
+    }
+    return entries;
 }
 
 std::string EntryText(const Entry& entry) {
@@ -44,38 +81,59 @@ struct Positions {
 };
 typedef std::unordered_map<std::string, Positions> PositionIndex;
 
-int TakePosition(PositionIndex& index, const std::string& text, std::vector<bool>& taken) {
+int TakePosition(PositionIndex& index, const std::string& text, std::unordered_set<int>& taken) {
     PositionIndex::iterator it = index.find(text);
     while (it != index.end() && it->second.next < it->second.at.size()) {
         int j = it->second.at[it->second.next++];
-        if (!taken[j]) {
-            taken[j] = true;
+        if (taken.insert(j).second)
             return j;
-        }
     }
     return -1;
 }
 
-// For each row, the position of the entry in the list file that it was read as, or -1: one with
-// the same name and CLSID, else one with the same name. Only through it does a name that a
-// Unicode file holds keep the characters the ANSI code page lacks, wherever its row moved.
-std::vector<int> PositionsAsRead(CWinApp* pApp, const std::vector<Entry>& rows) {
+// For each row without one in *pFrom, the position of the entry in the list file that it was
+// read as: one with the same name and CLSID, else one with the same name. Only through it does a
+// name that a Unicode file holds keep the characters the ANSI code page lacks, wherever its row
+// moved.
+void FindPositionsAsRead(const std::vector<EntryAt>& inFile, const std::vector<Entry>& rows,
+                         std::vector<int>* pFrom) {
     PositionIndex byEntry, byName;
-    Entry entry;
-    int nRead = 0;
-    for (; ReadEntry(pApp, nRead, &entry); ++nRead) {
-        byEntry[EntryText(entry)].at.push_back(nRead);
-        byName[static_cast<LPCSTR>(entry.strName)].at.push_back(nRead);
+    for (const EntryAt& at : inFile) {
+        byEntry[EntryText(at.entry)].at.push_back(at.nPosition);
+        byName[static_cast<LPCSTR>(at.entry.strName)].at.push_back(at.nPosition);
     }
-    std::vector<bool> taken(nRead);
-    std::vector<int> from(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i)
-        from[i] = TakePosition(byEntry, EntryText(rows[i]), taken);
+    std::vector<int>& from = *pFrom;
+    std::unordered_set<int> taken(from.begin(), from.end());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (from[i] < 0)
+            from[i] = TakePosition(byEntry, EntryText(rows[i]), taken);
+    }
     for (size_t i = 0; i < rows.size(); ++i) {
         if (from[i] < 0)
             from[i] = TakePosition(byName, static_cast<LPCSTR>(rows[i].strName), taken);
     }
-    return from;
+}
+
+// The controls whose kill bits stay as the registry holds them: each of their rows still shows
+// the state it was read in, and another program changed the kill bits since.
+std::unordered_set<std::string> ChangedElsewhere(const std::vector<Entry>& rows) {
+    std::unordered_map<std::string, DWORD> asRead; // a control's views as its first row read them
+    std::unordered_set<std::string> touched;
+    for (const Entry& row : rows) {
+        const std::string clsid = static_cast<LPCSTR>(row.strClsid);
+        if (row.dwViewsAsRead == VIEWS_UNREAD ||
+            row.bBlocked != (row.dwViewsAsRead == AllViewsBlocked()))
+            touched.insert(clsid);
+        else
+            asRead.emplace(clsid, row.dwViewsAsRead);
+    }
+    std::unordered_set<std::string> changed;
+    for (const auto& control : asRead) {
+        if (touched.count(control.first) == 0 &&
+            ReadBlockedViews(KillBitKeyPath(control.first.c_str())) != control.second)
+            changed.insert(control.first);
+    }
+    return changed;
 }
 
 } // namespace
@@ -99,22 +157,24 @@ int EntryList::FindClsid(const IEntrySource& source, const CString& strClsid) {
     return -1;
 }
 
-void EntryList::NormalizeClsid(CString& strClsid) {
-    strClsid.TrimLeft();
-    strClsid.TrimRight();
-    strClsid.MakeUpper();
-}
-
-bool EntryList::Load(IEntrySink& sink) {
+bool EntryList::Load(IEntrySink& sink, ListAsRead* pAsRead) {
     CWinApp* pApp = AfxGetApp();
     if (!pApp->LoadProfile())
         return false;
-    Entry entry;
-    for (int i = 0; ReadEntry(pApp, i, &entry); ++i) {
-        entry.bBlocked = IsBlocked(KillBitKeyPath(entry.strClsid));
-        sink.AddEntry(entry);
+    ListAsRead asRead;
+    for (EntryAt& at : ReadEntries(pApp, &asRead.skipped)) {
+        ReadBlocked(at.entry);
+        asRead.clsids.insert(static_cast<LPCSTR>(at.entry.strClsid));
+        sink.AddEntry(at.entry);
     }
+    if (pAsRead != NULL)
+        *pAsRead = std::move(asRead);
     return true;
+}
+
+void EntryList::ReadBlocked(Entry& entry) {
+    entry.dwViewsAsRead = ReadBlockedViews(KillBitKeyPath(entry.strClsid));
+    entry.bBlocked = entry.dwViewsAsRead == AllViewsBlocked();
 }
 
 std::vector<Entry> EntryList::MergeRepeats(const std::vector<Entry>& rows) {
@@ -130,11 +190,11 @@ std::vector<Entry> EntryList::MergeRepeats(const std::vector<Entry>& rows) {
     return controls;
 }
 
-SaveResult EntryList::Save(const IEntrySource& source, SaveWhat what) {
+SaveResult EntryList::Save(const IEntrySource& source, SaveWhat what, const ListAsRead* pAsRead) {
     CWinApp* pApp = AfxGetApp();
     SaveResult result;
-    // Re-read first, so that sections written by anyone else since the load survive. A file
-    // that exists but cannot be read is not overwritten: its other sections would be lost.
+    // Re-read first, so that what anyone else wrote since the load survives. A file that cannot
+    // be read is not overwritten: its other sections would be lost.
     if (!pApp->LoadProfile()) {
         result.bListFileSaved = false;
         result.dwListFileError = ::GetLastError();
@@ -145,27 +205,47 @@ SaveResult EntryList::Save(const IEntrySource& source, SaveWhat what) {
     rows.reserve(nCount);
     for (int i = 0; i < nCount; ++i)
         rows.push_back(source.GetEntry(i));
+    const std::vector<EntryAt> inFile = ReadEntries(pApp, NULL);
+    std::vector<int> from(rows.size(), -1);
+    if (pAsRead != NULL) {
+        std::unordered_set<std::string> listed;
+        for (const Entry& row : rows)
+            listed.insert(static_cast<LPCSTR>(row.strClsid));
+        for (const EntryAt& at : inFile) {
+            const std::string clsid = static_cast<LPCSTR>(at.entry.strClsid);
+            if (pAsRead->clsids.count(clsid) == 0 && listed.insert(clsid).second) {
+                rows.push_back(at.entry);
+                from.push_back(at.nPosition);
+                ++result.nKept;
+            }
+        }
+    }
     std::unordered_map<std::string, bool> ticked;
+    std::unordered_set<std::string> changedElsewhere;
     if (what == LIST_AND_FLAGS) {
-        for (const Entry& control : MergeRepeats(rows))
+        const std::vector<Entry> shown(rows.begin(), rows.begin() + nCount);
+        for (const Entry& control : MergeRepeats(shown))
             ticked[static_cast<LPCSTR>(control.strClsid)] = control.bBlocked;
+        changedElsewhere = ChangedElsewhere(shown);
     }
     // Only a Unicode file holds names that the rows may not show whole.
-    const std::vector<int> from =
-        pApp->IsProfileUnicode() ? PositionsAsRead(pApp, rows) : std::vector<int>(rows.size(), -1);
+    if (pApp->IsProfileUnicode())
+        FindPositionsAsRead(inFile, rows, &from);
     pApp->WriteProfileString(kSection, NULL, "");
-    for (int i = 0; i < nCount; ++i) {
+    for (size_t i = 0; i < rows.size(); ++i) {
         const Entry& entry = rows[i];
+        const int nPosition = static_cast<int>(i);
         const CString strAsRead = from[i] < 0 ? CString() : PositionKey('N', from[i]);
-        if (!pApp->WriteProfileString(kSection, PositionKey('N', i), entry.strName,
+        if (!pApp->WriteProfileString(kSection, PositionKey('N', nPosition), entry.strName,
                                       from[i] < 0 ? NULL : static_cast<LPCSTR>(strAsRead)) ||
-            !pApp->WriteProfileString(kSection, PositionKey('S', i), entry.strClsid)) {
+            !pApp->WriteProfileString(kSection, PositionKey('S', nPosition), entry.strClsid)) {
             result.bListFileSaved = false;
             result.dwListFileError = ERROR_INVALID_DATA;
         }
-        if (what == LIST_AND_FLAGS && !SetBlocked(KillBitKeyPath(entry.strClsid),
-                                                  ticked[static_cast<LPCSTR>(entry.strClsid)]))
-            result.registryFailures.push_back(i);
+        const std::string clsid = static_cast<LPCSTR>(entry.strClsid);
+        if (what == LIST_AND_FLAGS && nPosition < nCount && changedElsewhere.count(clsid) == 0 &&
+            !SetBlocked(KillBitKeyPath(entry.strClsid), ticked[clsid]))
+            result.registryFailures.push_back(nPosition);
     }
     if (result.bListFileSaved && !pApp->SaveProfile()) {
         result.bListFileSaved = false;

@@ -1,15 +1,23 @@
-// The block list in the list file: section "Setting", keys N<i> (name) and S<i> (CLSID text)
-// for positions 0, 1, 2, ... without gaps. The blocked flags live in the registry only.
+// The block list in the list file: section "Setting", keys N<i> (name) and S<i> (CLSID text),
+// written for positions 0, 1, 2, ... without gaps. The blocked flags live in the registry only.
 #pragma once
 
 #include "framework/String.h"
 
+#include <string>
+#include <unordered_set>
 #include <vector>
+
+// bBlocked not read from the registry, but chosen.
+const DWORD VIEWS_UNREAD = 0xFFFFFFFF;
 
 struct Entry {
     CString strName;  // as the user typed it
     CString strClsid; // trimmed and upper-cased, without braces
     bool bBlocked;    // the row's check box
+    // ReadBlockedViews when bBlocked was last read from the registry: whether the user changed
+    // the box since, and whether another program changed the kill bits since.
+    DWORD dwViewsAsRead = VIEWS_UNREAD;
 };
 
 // Where Load puts the entries, in order, as it reads them.
@@ -41,11 +49,18 @@ public:
     std::vector<Entry> m_entries;
 };
 
+// What a load found beyond the entries.
+struct ListAsRead {
+    std::vector<int> skipped;               // positions with a name but no CLSID: no entry
+    std::unordered_set<std::string> clsids; // every CLSID listed
+};
+
 struct SaveResult {
     bool bListFileSaved = true;
     DWORD dwListFileError =
         ERROR_SUCCESS;                 // the system's error code when the list file was not saved
     std::vector<int> registryFailures; // positions of the entries whose flags were not written
+    int nKept = 0; // controls that another program listed since the load, saved after the entries
     bool Succeeded() const { return bListFileSaved && registryFailures.empty(); }
 };
 
@@ -58,13 +73,16 @@ CString ListFilePathFor(const CString& strModuleFileName);
 // The position of the first entry with exactly this CLSID text (_mbscmp), or -1.
 int FindClsid(const IEntrySource& source, const CString& strClsid);
 
-// Trims blanks from both ends and upper-cases the letters: the one form a CLSID is held in.
-void NormalizeClsid(CString& strClsid);
-
 // Reads the list file of the application object and each entry's blocked state from the
-// registry. Stops at the first position whose name or CLSID is missing or empty. False, with
-// the reason in GetLastError, when the file exists but cannot be read: the list is then empty.
-bool Load(IEntrySink& sink);
+// registry: every position i that has a key N<i> or S<i> (i in decimal, no leading zero), in
+// ascending order. A position without a CLSID is skipped; one without a name is named by its
+// CLSID. False, with the reason in GetLastError, when the file exists but cannot be read, or a
+// failed save left the list in a temporary file only (AfxOrphanedTempFile): the list is then
+// empty.
+bool Load(IEntrySink& sink, ListAsRead* pAsRead = NULL);
+
+// The entry's box as the registry has it now, and what it was read from.
+void ReadBlocked(Entry& entry);
 
 // Each control once, where and under the name it is first listed; blocked when any of its rows
 // is ticked: a tool that blocks errs on the side of blocking.
@@ -74,11 +92,15 @@ enum SaveWhat { LIST_AND_FLAGS, LIST_ONLY };
 
 // Replaces the list in the list file (every other section and line is kept, every section
 // "Setting" goes) and, unless LIST_ONLY, writes each entry's blocked state to the registry: a
-// control listed more than once is blocked when any of its entries is. An entry saved as it was
-// read keeps its name's own text in a Unicode list file, wherever it moved. Every write is
-// attempted; the result tells which failed. A list file that fails to save keeps its old contents.
-// LIST_ONLY serves commands that list controls without deciding their kill bits: an entry's one
-// blocked flag cannot hold a bit set in one registry view only.
-SaveResult Save(const IEntrySource& source, SaveWhat what = LIST_AND_FLAGS);
+// control listed more than once is blocked when any of its entries is. A control whose entries
+// the user left as read, and whose kill bits another program changed since, keeps the registry's
+// new state. With pAsRead, what the load found: every control that another program listed since
+// then, and that the entries do not hold, is kept after them, its kill bits untouched. An entry
+// saved as it was read keeps its name's own text in a Unicode list file, wherever it moved. Every
+// write is attempted; the result tells which failed. A list file that fails to save keeps its old
+// contents. LIST_ONLY serves commands that list controls without deciding their kill bits: an
+// entry's one blocked flag cannot hold a bit set in one registry view only.
+SaveResult Save(const IEntrySource& source, SaveWhat what = LIST_AND_FLAGS,
+                const ListAsRead* pAsRead = NULL);
 
 } // namespace EntryList

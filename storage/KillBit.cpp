@@ -123,14 +123,20 @@ bool SetBlockedInView(LPCSTR pszKeyPath, bool bBlocked, REGSAM samView) {
 
 CString KillBitKeyPath(LPCSTR pszClsid) { return ClsidKeyPath(kInternetExplorer, pszClsid); }
 
-bool IsBlocked(LPCSTR pszKeyPath) {
+bool IsBlocked(LPCSTR pszKeyPath) { return ReadBlockedViews(pszKeyPath) == AllViewsBlocked(); }
+
+DWORD ReadBlockedViews(LPCSTR pszKeyPath) {
+    DWORD dwViews = 0;
+    DWORD dwViewBit = 1;
     for (REGSAM samView : RegistryViews()) {
-        if ((ReadRegDword(HKEY_LOCAL_MACHINE, pszKeyPath, KILL_BIT_VALUE_NAME, samView) &
-             KILL_BIT) == 0)
-            return false;
+        if (ReadRegDword(HKEY_LOCAL_MACHINE, pszKeyPath, KILL_BIT_VALUE_NAME, samView) & KILL_BIT)
+            dwViews |= dwViewBit;
+        dwViewBit <<= 1;
     }
-    return true;
+    return dwViews;
 }
+
+DWORD AllViewsBlocked() { return (1u << RegistryViews().GetCount()) - 1; }
 
 bool SetBlocked(LPCSTR pszKeyPath, bool bBlocked) {
     bool bAll = true;
@@ -170,4 +176,40 @@ bool SetBlocked(const std::vector<KillBitKey>& keys, bool bBlocked) {
     for (const KillBitKey& key : keys)
         bAll = SetBlockedInView(key.strKeyPath, bBlocked, key.samView) && bAll;
     return bAll;
+}
+
+bool KillBitFlags::IsBlocked(unsigned readers) const {
+    // No key read for a reader is no answer for it, and so no pass.
+    bool bAnyKey = false;
+    for (const KillBitValue& value : values) {
+        if ((value.key.pConsumer->reader & readers) == 0)
+            continue;
+        if ((value.value & KILL_BIT) == 0)
+            return false;
+        bAnyKey = true;
+    }
+    return bAnyKey;
+}
+
+bool KillBitFlags::IsPartlyBlocked() const {
+    for (const KillBitValue& value : values) {
+        if (value.key.pConsumer->reader == READER_IE && (value.value & KILL_BIT) != 0)
+            return !IsBlocked();
+    }
+    return false;
+}
+
+KillBitFlags ReadKillBitFlags(LPCSTR pszClsid, const std::vector<KillBitKey>& locations) {
+    KillBitFlags flags;
+    for (const KillBitKey& key : KillBitKeys(locations, pszClsid)) {
+        KillBitValue value = {key, RAW_MISSING, 0};
+        value.state = ReadRawRegDword(HKEY_LOCAL_MACHINE, key.strKeyPath, KILL_BIT_VALUE_NAME,
+                                      key.samView, &value.value);
+        flags.values.push_back(value);
+    }
+    return flags;
+}
+
+KillBitFlags ReadKillBitFlags(LPCSTR pszClsid) {
+    return ReadKillBitFlags(pszClsid, KillBitLocations(READER_IE));
 }

@@ -19,6 +19,10 @@ DWORD FlagsWithKillBit(DWORD dwFlags, bool bBlocked);
 // True when the control's flags have the kill bit in every view, whatever other bits they
 // have: a control blocked in one view only can still load in the other.
 bool IsBlocked(LPCSTR pszKeyPath);
+// The views whose flags have the kill bit: bit i for RegistryViews()'s view i. IsBlocked is every
+// view's bit, AllViewsBlocked().
+DWORD ReadBlockedViews(LPCSTR pszKeyPath);
+DWORD AllViewsBlocked();
 // Sets or clears the kill bit alone in every view and keeps the other flags; a missing value
 // counts as 0. True when every view now holds the wanted state. A value that already holds it
 // needs no write access, nor does a missing one that is to stay clear, so a standard user's save
@@ -65,3 +69,24 @@ inline std::vector<KillBitKey> KillBitKeys(LPCSTR pszClsid, unsigned readers) {
 }
 // SetBlocked's rule, key by key; true when every key now holds the wanted state.
 bool SetBlocked(const std::vector<KillBitKey>& keys, bool bBlocked);
+
+// One key's "Compatibility Flags", as read.
+struct KillBitValue {
+    KillBitKey key;
+    RawDwordState state;
+    DWORD value; // 0 unless RAW_DWORD
+};
+
+// A control's "Compatibility Flags" under each of its kill-bit keys, each read once.
+struct KillBitFlags {
+    std::vector<KillBitValue> values;
+
+    // The kill bit under every key of the readers (KillBitReader bits), as IsBlocked tells it.
+    bool IsBlocked(unsigned readers = READER_IE) const;
+    // Internet Explorer's kill bit in some views but not in all: a list row, with its one check
+    // box, would unblock such a control at the dialog's next OK.
+    bool IsPartlyBlocked() const;
+};
+// At the locations of KillBitLocations(), or at Internet Explorer's alone.
+KillBitFlags ReadKillBitFlags(LPCSTR pszClsid, const std::vector<KillBitKey>& locations);
+KillBitFlags ReadKillBitFlags(LPCSTR pszClsid);

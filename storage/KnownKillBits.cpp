@@ -1,6 +1,6 @@
 #include "storage/KnownKillBits.h"
 
-#include "storage/ComRegistration.h"
+#include "storage/ClsidText.h"
 
 #include <string.h>
 

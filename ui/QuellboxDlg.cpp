@@ -1,10 +1,13 @@
 #include "ui/QuellboxDlg.h"
 
+#include "framework/File.h"
 #include "framework/WaitCursor.h"
 #include "framework/WinApp.h"
+#include "storage/ClsidText.h"
 #include "storage/ComRegistration.h"
 #include "storage/KillBit.h"
 #include "storage/KnownKillBits.h"
+#include "storage/ListLock.h"
 #include "ui/InputDlg.h"
 #include "ui/resource.h"
 
@@ -17,11 +20,16 @@ class CListRows : public IEntrySink, public IEntrySource {
 public:
     explicit CListRows(CListCtrl& list) : m_list(list) {}
 
-    // The one way a row comes into the list: its texts and its box.
+    // The one way a row comes into the list: its texts, its box, and the kill bits the box was
+    // read from, which the save compares with the registry's then.
     void InsertEntry(int nItem, const Entry& entry) {
         m_list.InsertItem(nItem, entry.strName);
         m_list.SetItemText(nItem, 1, entry.strClsid);
-        m_list.SetCheck(nItem, entry.bBlocked);
+        SetCheck(nItem, entry.bBlocked, entry.dwViewsAsRead);
+    }
+    void SetCheck(int nItem, bool bBlocked, DWORD dwViewsAsRead) {
+        m_list.SetCheck(nItem, bBlocked);
+        m_list.SetItemData(nItem, dwViewsAsRead);
     }
     void AddEntry(const Entry& entry) override { InsertEntry(m_list.GetItemCount(), entry); }
     int GetEntryCount() const override { return m_list.GetItemCount(); }
@@ -30,6 +38,7 @@ public:
         entry.strName = m_list.GetItemText(nIndex, 0);
         entry.strClsid = m_list.GetItemText(nIndex, 1);
         entry.bBlocked = m_list.GetCheck(nIndex) != FALSE;
+        entry.dwViewsAsRead = static_cast<DWORD>(m_list.GetItemData(nIndex));
         return entry;
     }
 
@@ -40,6 +49,23 @@ private:
 CString LoadText(UINT nID) {
     CString text;
     text.LoadString(nID);
+    return text;
+}
+
+// Why the list file could not be read or saved. A failed save may have left the list in its
+// temporary file alone: that file is named, so that the user can put it back.
+CString DescribeListFileError(DWORD dwError) {
+    std::string strTemp = AfxOrphanedTempFile(AfxGetApp()->m_pszProfileName);
+    if (strTemp.empty())
+        return AfxGetSystemMessage(dwError);
+    CString text;
+    text.Format(LoadText(IDS_LIST_IN_TEMP), strTemp.c_str());
+    return text;
+}
+
+CString FormatKept(int nKept) {
+    CString text;
+    text.Format(LoadText(IDS_SAVE_KEPT_OTHERS), nKept);
     return text;
 }
 
@@ -149,7 +175,7 @@ BOOL CQuellboxDlg::LoadRows() {
             m_list.SetRedraw(FALSE);
             m_list.DeleteAllItems();
             CListRows rows(m_list);
-            bLoaded = EntryList::Load(rows);
+            bLoaded = EntryList::Load(rows, &m_listAsRead);
             dwError = ::GetLastError();
             m_list.SetRedraw(TRUE);
             m_list.Invalidate();
@@ -158,7 +184,7 @@ BOOL CQuellboxDlg::LoadRows() {
             return TRUE;
         CString text;
         text.Format(LoadText(IDS_LOAD_FAILED), AfxGetApp()->m_pszProfileName,
-                    static_cast<LPCSTR>(AfxGetSystemMessage(dwError)));
+                    static_cast<LPCSTR>(DescribeListFileError(dwError)));
         if (AfxMessageBox(text, MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY)
             return FALSE;
     }
@@ -166,50 +192,70 @@ BOOL CQuellboxDlg::LoadRows() {
 
 void CQuellboxDlg::OnOK() {
     SaveResult result;
+    bool bLocked;
     {
         CWaitCursor wait;
-        result = EntryList::Save(CListRows(m_list));
+        // Under the lock that quellctl takes too, the save reads the file again and keeps what
+        // another program listed since the load.
+        CListLock lock;
+        bLocked = lock.Lock(AfxGetApp()->m_pszProfileName);
+        if (bLocked) {
+            result = EntryList::Save(CListRows(m_list), EntryList::LIST_AND_FLAGS, &m_listAsRead);
+        } else {
+            result.bListFileSaved = false;
+            result.dwListFileError = ::GetLastError();
+        }
     }
     // Closing now would pass a failed save off as done; staying keeps every edit for another
     // try or an explicit Cancel.
     if (!result.Succeeded()) {
-        ReportSaveFailure(result);
+        ReportSaveFailure(result, bLocked);
         return;
     }
+    if (result.nKept > 0)
+        AfxMessageBox(FormatKept(result.nKept), MB_OK | MB_ICONINFORMATION);
     CDialog::OnOK();
 }
 
 // Says what the save did and what it could not, and what OK and Cancel do now: the list file
 // and every value that could be written are saved already, and Cancel takes nothing back.
-void CQuellboxDlg::ReportSaveFailure(const SaveResult& result) {
+// Without the lock nothing was written.
+void CQuellboxDlg::ReportSaveFailure(const SaveResult& result, bool bLocked) {
     CString details;
     CString line;
     if (result.bListFileSaved)
         line.Format(LoadText(IDS_SAVE_FILE_SAVED), AfxGetApp()->m_pszProfileName);
     else
         line.Format(LoadText(IDS_SAVE_FILE_FAILED), AfxGetApp()->m_pszProfileName,
-                    static_cast<LPCSTR>(AfxGetSystemMessage(result.dwListFileError)));
+                    static_cast<LPCSTR>(DescribeListFileError(result.dwListFileError)));
     details += line;
-    if (result.registryFailures.empty()) {
-        details += LoadText(IDS_SAVE_REGISTRY_SAVED);
-    } else {
-        // The first few names say which; a list of thousands would not fit on the screen.
-        const size_t kNamesShown = 5;
-        CString names;
-        for (size_t i = 0; i < result.registryFailures.size() && i < kNamesShown; ++i) {
-            if (i > 0)
-                names += ", ";
-            names += m_list.GetItemText(result.registryFailures[i], 0);
-        }
-        if (result.registryFailures.size() > kNamesShown)
-            names += ", ...";
-        line.Format(LoadText(IDS_SAVE_REGISTRY_FAILED),
-                    static_cast<int>(result.registryFailures.size()), static_cast<LPCSTR>(names));
-        details += line;
-    }
+    if (result.bListFileSaved && result.nKept > 0)
+        details += FormatKept(result.nKept);
+    if (bLocked)
+        details += DescribeRegistryWrites(result);
     CString text;
     text.Format(LoadText(IDS_SAVE_FAILED), static_cast<LPCSTR>(details));
     AfxMessageBox(text);
+}
+
+// The registry's line of the report.
+CString CQuellboxDlg::DescribeRegistryWrites(const SaveResult& result) const {
+    if (result.registryFailures.empty())
+        return LoadText(IDS_SAVE_REGISTRY_SAVED);
+    // The first few names say which; a list of thousands would not fit on the screen.
+    const size_t kNamesShown = 5;
+    CString names;
+    for (size_t i = 0; i < result.registryFailures.size() && i < kNamesShown; ++i) {
+        if (i > 0)
+            names += ", ";
+        names += m_list.GetItemText(result.registryFailures[i], 0);
+    }
+    if (result.registryFailures.size() > kNamesShown)
+        names += ", ...";
+    CString line;
+    line.Format(LoadText(IDS_SAVE_REGISTRY_FAILED),
+                static_cast<int>(result.registryFailures.size()), static_cast<LPCSTR>(names));
+    return line;
 }
 
 void CQuellboxDlg::OnPaint() {
@@ -237,7 +283,7 @@ void CQuellboxDlg::OnNew() {
     Entry entry;
     entry.strName = dlg.m_strName;
     entry.strClsid = dlg.m_strClsid;
-    EntryList::NormalizeClsid(entry.strClsid);
+    NormalizeClsid(entry.strClsid);
     if (entry.strName.IsEmpty() || entry.strClsid.IsEmpty())
         return;
     // Every listed CLSID is upper case, so this catches one typed in any case.
@@ -245,7 +291,7 @@ void CQuellboxDlg::OnNew() {
         AfxMessageBox(IDS_CLSID_EXISTS);
         return;
     }
-    entry.bBlocked = IsBlocked(KillBitKeyPath(entry.strClsid));
+    EntryList::ReadBlocked(entry);
     CListRows(m_list).AddEntry(entry);
 }
 
@@ -260,13 +306,15 @@ void CQuellboxDlg::OnEdit() {
         return;
     CString strName = dlg.m_strName;
     CString strClsid = dlg.m_strClsid;
-    EntryList::NormalizeClsid(strClsid);
+    NormalizeClsid(strClsid);
     if (strName.IsEmpty() || strClsid.IsEmpty())
         return;
+    Entry entry = {strName, strClsid, false};
+    // The box shows the registry again, even when the CLSID did not change.
+    EntryList::ReadBlocked(entry);
     m_list.SetItemText(nItem, 0, strName);
     m_list.SetItemText(nItem, 1, strClsid);
-    // The box shows the registry again, even when the CLSID did not change.
-    m_list.SetCheck(nItem, IsBlocked(KillBitKeyPath(strClsid)));
+    CListRows(m_list).SetCheck(nItem, entry.bBlocked, entry.dwViewsAsRead);
 }
 
 void CQuellboxDlg::OnDblclkList(NMHDR*, LRESULT* pResult) {

@@ -40,9 +40,11 @@ protected:
 private:
     BOOL LoadRows();
     BOOL IsClsidListed(const CString& strClsid);
-    void ReportSaveFailure(const SaveResult& result);
+    void ReportSaveFailure(const SaveResult& result, bool bLocked);
+    CString DescribeRegistryWrites(const SaveResult& result) const;
     int GetSelectedRow() const { return m_list.GetNextItem(-1, LVNI_SELECTED); }
 
     CListCtrl m_list;
     HICON m_hIcon;
+    ListAsRead m_listAsRead; // what the load found, for the save to tell what others added since
 };

@@ -58,6 +58,16 @@ std::vector<ListFileCase> ListFileCorpus() {
                       "[Setting]\nN0=a\nS0=1\n[setting]\nN0=b\nS0=2\nN1=c\n[K]\n",
                       {"a"},
                       {"[K]\n"}});
+    // Every position is read, however the numbers run; the save numbers them from 0.
+    corpus.push_back({"a gap, a list numbered from 1, a huge index, N05",
+                      "[Setting]\nN1=a\nS1=1\nn999999999=z\ns999999999=9\nN3=c\nS3=3\n"
+                      "N05=x\nS05=5\nN0000000000000000001=y\n",
+                      {"a", "c", "z"},
+                      {}});
+    corpus.push_back({"an empty CLSID is no entry, a missing name is the CLSID",
+                      "[Setting]\nN0=a\nS0=\nS1=B1\nN2=c\nS2= 3 \n",
+                      {"B1", "c"},
+                      {}});
     const std::string list = "[Setting]\nN0=a\nS0=1\n";
     corpus.push_back({"empty lines up to the size limit",
                       std::string(AFX_MAX_PROFILE_BYTES - list.size() - 2, '\n') + list,

@@ -23,23 +23,6 @@ protected:
 
 } // namespace
 
-TEST_F(EntryListFile, LoadingStopsAtTheFirstGapAndTheSaveDropsWhatFollows) {
-    WriteFileBytes(listFile, "[Setting]\r\nN0=zero\r\nS0=" + std::string(kA) +
-                                 "\r\nN2=two\r\nS2=" + kB + "\r\n");
-    EntryRows entries = Load();
-    ASSERT_EQ(1u, entries.m_entries.size());
-    EXPECT_STREQ("zero", entries.m_entries[0].strName);
-
-    ASSERT_TRUE(EntryList::Save(entries).Succeeded());
-    EXPECT_EQ("[Setting]\r\nN0=zero\r\nS0=" + std::string(kA) + "\r\n", ReadFileBytes(listFile));
-}
-
-TEST_F(EntryListFile, AnEmptyClsidEndsTheList) {
-    WriteFileBytes(listFile,
-                   "[Setting]\nN0=a\nS0=1\nN1=b\nS1=2\nN2=c\nS2=3\nN3=d\nS3=\nN4=e\nS4=5\n");
-    EXPECT_EQ(3u, Load().m_entries.size());
-}
-
 TEST_F(EntryListFile, ClsidsAreTrimmedAndUpperCasedButNotValidated) {
     SetFlags(kA, 0x400);
     WriteFileBytes(listFile, std::string("[setting]\r\nn0=lower\r\ns0=") +

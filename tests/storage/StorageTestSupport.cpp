@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -148,18 +149,28 @@ std::string ListFileText(const NamedClsids& entries) {
 }
 
 NamedClsids ListFileAsWindowsReadsIt(const std::string& path) {
+    std::vector<char> keys(4 << 20), name(4 << 20), clsid(4 << 20);
+    ::GetPrivateProfileStringA("Setting", NULL, "", keys.data(), static_cast<DWORD>(keys.size()),
+                               path.c_str());
+    std::set<long long> positions;
+    for (const char* key = keys.data(); *key; key += strlen(key) + 1) {
+        const std::string digits = key + 1;
+        if (strchr("NnSs", key[0]) && !digits.empty() && digits.size() < 11 &&
+            digits.find_first_not_of("0123456789") == std::string::npos &&
+            (digits[0] != '0' || digits == "0"))
+            positions.insert(std::stoll(digits));
+    }
     NamedClsids entries;
-    std::vector<char> name(4 << 20), clsid(4 << 20);
-    for (int i = 0;; ++i) {
+    for (long long i : positions) {
         const std::string n = std::to_string(i);
         ::GetPrivateProfileStringA("Setting", ("N" + n).c_str(), "", name.data(),
                                    static_cast<DWORD>(name.size()), path.c_str());
         ::GetPrivateProfileStringA("Setting", ("S" + n).c_str(), "", clsid.data(),
                                    static_cast<DWORD>(clsid.size()), path.c_str());
-        if (!name[0] || !clsid[0])
-            return entries;
-        entries.emplace_back(name.data(), clsid.data());
+        if (clsid[0])
+            entries.emplace_back(name[0] ? name.data() : clsid.data(), clsid.data());
     }
+    return entries;
 }
 
 std::string CompatKey(const std::string& clsid) {

@@ -41,8 +41,9 @@ std::string BuiltProgramPath(const char* pszVariable);
 typedef std::vector<std::pair<std::string, std::string>> NamedClsids;
 // A list file holding these entries as N<i>/S<i> in [Setting], and nothing else.
 std::string ListFileText(const NamedClsids& entries);
-// The entries as Windows' own GetPrivateProfileStringA reads them from a list file, up to the
-// first empty name or CLSID.
+// The entries as Windows' own GetPrivateProfileStringA reads them from a list file: every
+// position with a key N<i> or S<i> in order, but those without a CLSID; a missing name is the
+// CLSID.
 NamedClsids ListFileAsWindowsReadsIt(const std::string& path);
 
 // The "ActiveX Compatibility" key of a CLSID text, relative to HKEY_LOCAL_MACHINE. A text with a

@@ -244,7 +244,7 @@ TEST_F(MainDlgLoad, RowsFollowTheFileAndBoxesTheKillBit) {
     SetFlags(Clsid(6), bTwoViews ? 0 : 0x400);
     SetFlags(Clsid(6), 0x400, bTwoViews ? KEY_WOW64_32KEY : kOwnView);
     SetFlags(Clsid(7), 0x400);
-    // Loading stops at N6 without its S6: the seventh entry is not shown.
+    // N6 without its S6 is no row; the entry after it is.
     WriteList(ListFileText({{"One", Clsid(1)},
                             {"\xC3\xFB\xD7\xD6", Clsid(2)},
                             {"Three", Clsid(3)},
@@ -262,7 +262,8 @@ TEST_F(MainDlgLoad, RowsFollowTheFileAndBoxesTheKillBit) {
     const std::vector<ListRow> expected = {
         {"One", Clsid(1), true},    {"\xC3\xFB\xD7\xD6", Clsid(2), true},
         {"Three", Clsid(3), false}, {"Four", Clsid(4), false},
-        {"Five", Clsid(5), false},  {"Six", Clsid(6), !bTwoViews}};
+        {"Five", Clsid(5), false},  {"Six", Clsid(6), !bTwoViews},
+        {"Eight", Clsid(7), true}};
     EXPECT_EQ(expected, rows);
     EXPECT_EQ(-1, nSelected);
     // Showing the list writes nothing.
