@@ -269,6 +269,33 @@ TEST_F(EndToEnd, CancelEscAndCloseBoxWriteNothing) {
     }
 }
 
+// quellctl changes the list and a kill bit while the dialog is open: OK keeps what it listed and
+// what it blocked, after the dialog's own rows, and says how many it kept.
+TEST_F(EndToEnd, OkKeepsWhatAnotherProgramListedAndBlockedMeanwhile) {
+    ASSERT_NO_FATAL_FAILURE(
+        WriteFileBytes(m_ini, ListFile({{"Alpha", 1}, {"Beta", 2}, {"Gamma", 3}})));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    RemoteListView list(m_hList);
+    const std::string more = m_dir.Path("more.txt");
+    WriteFileBytes(more, Clsid(5) + " Fifth\r\n");
+    for (const std::string& args :
+         {"block --add Fourth " + Clsid(4), "import \"" + more + "\"", "block " + Clsid(2)}) {
+        Outcome o = RunProcess("\"" + QuellctlExe() + "\" --ini \"" + m_ini + "\" " + args);
+        ASSERT_EQ(0u, o.code) << args << ": " << o.err;
+    }
+    list.SetChecked(0, true);
+    ASSERT_NO_FATAL_FAILURE(DeleteRow(list, 2));
+    PostCommand(m_hMain, IDOK);
+    EXPECT_NE(std::string::npos, AnswerMessageBox(m_pi.dwProcessId, m_hMain).find(" 2 "));
+    ASSERT_NO_FATAL_FAILURE(ExpectExit());
+
+    ExpectListFile(m_ini, {{"Alpha", 1}, {"Beta", 2}, {"Fourth", 4}, {"Fifth", 5}});
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(1))); // the user's tick
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(2))); // quellctl's, under a box left as it was
+    EXPECT_EQ("0x00000400", DescribeFlags(Clsid(4)));
+    EXPECT_EQ("no key", DescribeFlags(Clsid(5))); // neither the import nor OK sets it
+}
+
 TEST_F(EndToEnd, CommandLineIsIgnored) {
     // A list file named on the command line is neither read nor written.
     std::string decoy = m_dir.Path("Decoy.ini");

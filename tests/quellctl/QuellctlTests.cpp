@@ -13,64 +13,6 @@
 
 namespace {
 
-struct Outcome {
-    DWORD code;
-    std::string out;
-    std::string err;
-};
-
-DWORD WINAPI Drain(void* param) {
-    auto* pipe = static_cast<std::pair<HANDLE, std::string*>*>(param);
-    char buffer[4096];
-    DWORD n;
-    while (::ReadFile(pipe->first, buffer, sizeof(buffer), &n, NULL) && n > 0)
-        pipe->second->append(buffer, n);
-    return 0;
-}
-
-// The child's output goes to hStdOut when one is given, else it is read into the outcome.
-Outcome RunProcess(const std::string& commandLine, HANDLE hStdOut = NULL) {
-    Outcome outcome = {~0u, "", ""};
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
-    HANDLE outRead, outWrite, errRead, errWrite;
-    ::CreatePipe(&outRead, &outWrite, &sa, 0);
-    ::CreatePipe(&errRead, &errWrite, &sa, 0);
-    ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-    ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = hStdOut ? hStdOut : outWrite;
-    si.hStdError = errWrite;
-    PROCESS_INFORMATION pi;
-    std::string line = commandLine;
-    BOOL started = ::CreateProcessA(NULL, &line[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
-    ::CloseHandle(outWrite);
-    ::CloseHandle(errWrite);
-    // Both pipes are read at once: a child blocked on a full one would never end.
-    std::pair<HANDLE, std::string*> errPipe(errRead, &outcome.err);
-    HANDLE errThread = ::CreateThread(NULL, 0, Drain, &errPipe, 0, NULL);
-    std::pair<HANDLE, std::string*> outPipe(outRead, &outcome.out);
-    Drain(&outPipe);
-    ::WaitForSingleObject(errThread, INFINITE);
-    ::CloseHandle(errThread);
-    if (started) {
-        ::WaitForSingleObject(pi.hProcess, INFINITE);
-        ::GetExitCodeProcess(pi.hProcess, &outcome.code);
-        ::CloseHandle(pi.hProcess);
-        ::CloseHandle(pi.hThread);
-    }
-    ::CloseHandle(outRead);
-    ::CloseHandle(errRead);
-    return outcome;
-}
-
-std::string QuellctlExe() {
-    const std::string path = BuiltProgramPath("QUELLCTL_EXE");
-    return path.empty() ? "quellctl.exe" : path;
-}
-
 const int kGroup = 5, kLastClsid = 15;
 std::string Clsid(int n) { return TestClsid(kGroup, n); }
 
@@ -434,6 +376,9 @@ TEST_F(Quellctl, BadUsageExitsTwoAndNamesTheArgument) {
         {"unblock --known", "--known"},
         {"block --known " + Clsid(1), Clsid(1)},
         {"check --known --add", "--add"},
+        // The catalogue is Internet Explorer's: Office keeps its own kill bits.
+        {"check --known --office", "Office keeps its own"},
+        {"block --known --office --installed", "Office keeps its own"},
         {"scan --installed", "--installed"},
     };
     for (const auto& c : cases) {
@@ -618,6 +563,17 @@ TEST_F(Quellctl, ImportOfTextSkipsBadAndDuplicateLinesAndKeepsFlags) {
     EXPECT_EQ("", o.err);
     EXPECT_TRUE(Contains(List(), "N3=" + std::string(kGbkName) + "\r\nS3=" + Clsid(8) + "\r\n"));
 
+    // CR-only line ends, and names as the dialog could have taken them: one line, 50 bytes.
+    std::string longName;
+    for (int i = 0; i < 30; ++i)
+        longName += "\xB2\xE2";
+    WriteFileBytes(file, Clsid(10) + " a\x01" + "b\r" + Clsid(11) + " " + longName + "\r");
+    o = Ctl("import \"" + file + "\"");
+    EXPECT_TRUE(o.code == 0 && o.err.empty()) << o.err;
+    EXPECT_TRUE(Contains(List(), "N4=a b\r\nS4=" + Clsid(10) + "\r\nN5=" + longName.substr(0, 50) +
+                                     "\r\nS5=" + Clsid(11)))
+        << List();
+
     // Blocked in one view only: its row would unblock it at the dialog's next OK.
     if (HasTwoRegistryViews()) {
         SetFlags(Clsid(9), 0x400, KEY_WOW64_32KEY);
@@ -654,6 +610,22 @@ TEST_F(Quellctl, FailedWritesOfTheListKillBitsOrOutputExitOneAndTheRestIsStillDo
     EXPECT_EQ(0u, Ctl("block " + Clsid(9)).code);
     EXPECT_EQ(1u, Ctl("unblock " + Clsid(9)).code);
     EXPECT_EQ("0x00000400", DescribeFlags(Clsid(9)));
+
+    // A save that could not move its temporary file into place left the only copy there: no
+    // command takes the missing list for an empty one, nor deletes that copy, until it is back.
+    m_ini = m_dir.Path("orphan.ini");
+    const std::string temp = m_ini + ".99999.tmp"; // of a process that has ended
+    WriteFileBytes(temp, ListFileText({{"kept", Clsid(1)}}));
+    for (const std::string& args :
+         {"block --add n " + Clsid(2), std::string("list"), std::string("check --all")}) {
+        Outcome o = Ctl(args);
+        EXPECT_TRUE(o.code == 1 && Contains(o.err, temp)) << args << ": " << o.err;
+    }
+    EXPECT_TRUE(FileExists(temp) && !FileExists(m_ini));
+    EXPECT_EQ("no key", DescribeFlags(Clsid(2)));
+    ::CopyFileA(temp.c_str(), m_ini.c_str(), TRUE);
+    EXPECT_EQ(0u, Ctl("block --add n " + Clsid(2)).code);
+    EXPECT_FALSE(FileExists(temp));
 
     // Output to a closed pipe, and to a full disk: Wine's view of Linux's /dev/full.
     WriteList({{"a", Clsid(1)}});
@@ -965,20 +937,33 @@ TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatApplies) {
     // Exported for a fleet, each key under the path of its view.
     const std::string xml = m_dir.Path("Registry.xml"), c = Clsid(2), wow = "Wow6432Node\\";
     ASSERT_EQ(0u, Ctl("export --gpp --office \"" + xml + "\"").code);
-    std::string exported;
-    for (JsonObject& item : ReadGppItems(ReadFileBytes(xml))) {
-        if (item["Collection.name"] == "two")
-            exported += item["key"] + "=" + item["value"] + " ";
-    }
+    auto exported = [&](const std::string& name) {
+        std::string values;
+        for (JsonObject& item : ReadGppItems(ReadFileBytes(xml))) {
+            if (item["Collection.name"] == name)
+                values += item["key"] + "=" + item["value"] + " ";
+        }
+        return values;
+    };
     auto at = [](const std::string& view, const std::string& key, const char* value) {
         return "SOFTWARE\\" + view + key.substr(9) + "=" + value + " ";
     };
-    EXPECT_EQ(at(wow, CompatKey(c), "00000400") + at("", CompatKey(c), "00000400") +
-                  at(wow, OfficeKey(c), "00000400") + at("", OfficeKey(c), "00000401") +
-                  at(wow, OfficeKey(c, "15.0\\Common"), "00000400") +
-                  at("", OfficeKey(c, kClickToRun64), "00000400") +
-                  at("", OfficeKey(c, kClickToRun32), "00000400"),
-              exported);
+    const std::string office = at(wow, OfficeKey(c), "00000400") +
+                               at("", OfficeKey(c), "00000401") +
+                               at(wow, OfficeKey(c, "15.0\\Common"), "00000400") +
+                               at("", OfficeKey(c, kClickToRun64), "00000400") +
+                               at("", OfficeKey(c, kClickToRun32), "00000400");
+    EXPECT_EQ(at(wow, CompatKey(c), "00000400") + at("", CompatKey(c), "00000400") + office,
+              exported("two"));
+    // Office's keys go out as Office holds them, whatever Internet Explorer's are; a control
+    // that Office's keys do not hold has none in the file.
+    EXPECT_EQ(0u, Ctl("unblock " + c).code);
+    WriteList({{"two", c}, {"three", Clsid(3)}});
+    ASSERT_EQ(0u, Ctl("export --gpp --office \"" + xml + "\"").code);
+    EXPECT_EQ(at(wow, CompatKey(c), "00000000") + at("", CompatKey(c), "00000000") + office,
+              exported("two"));
+    EXPECT_EQ(at(wow, CompatKey(Clsid(3)), "00000000") + at("", CompatKey(Clsid(3)), "00000000"),
+              exported("three"));
     {
         DenyKillBitWrites deny(OfficeKey(Clsid(2)));
         EXPECT_EQ(0u, Ctl("block --office " + Clsid(2)).code);

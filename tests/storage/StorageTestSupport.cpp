@@ -308,3 +308,58 @@ std::vector<std::string> DescribeTestClsidFlags(int group, int last) {
         flags.push_back(TestClsid(group, n) + " " + DescribeFlags(TestClsid(group, n)));
     return flags;
 }
+
+namespace {
+
+DWORD WINAPI Drain(void* param) {
+    auto* pipe = static_cast<std::pair<HANDLE, std::string*>*>(param);
+    char buffer[4096];
+    DWORD n;
+    while (::ReadFile(pipe->first, buffer, sizeof(buffer), &n, NULL) && n > 0)
+        pipe->second->append(buffer, n);
+    return 0;
+}
+
+} // namespace
+
+Outcome RunProcess(const std::string& commandLine, HANDLE hStdOut) {
+    Outcome outcome = {~0u, "", ""};
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+    HANDLE outRead, outWrite, errRead, errWrite;
+    ::CreatePipe(&outRead, &outWrite, &sa, 0);
+    ::CreatePipe(&errRead, &errWrite, &sa, 0);
+    ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = hStdOut ? hStdOut : outWrite;
+    si.hStdError = errWrite;
+    PROCESS_INFORMATION pi;
+    std::string line = commandLine;
+    BOOL started = ::CreateProcessA(NULL, &line[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+    ::CloseHandle(outWrite);
+    ::CloseHandle(errWrite);
+    // Both pipes are read at once: a child blocked on a full one would never end.
+    std::pair<HANDLE, std::string*> errPipe(errRead, &outcome.err);
+    HANDLE errThread = ::CreateThread(NULL, 0, Drain, &errPipe, 0, NULL);
+    std::pair<HANDLE, std::string*> outPipe(outRead, &outcome.out);
+    Drain(&outPipe);
+    ::WaitForSingleObject(errThread, INFINITE);
+    ::CloseHandle(errThread);
+    if (started) {
+        ::WaitForSingleObject(pi.hProcess, INFINITE);
+        ::GetExitCodeProcess(pi.hProcess, &outcome.code);
+        ::CloseHandle(pi.hProcess);
+        ::CloseHandle(pi.hThread);
+    }
+    ::CloseHandle(outRead);
+    ::CloseHandle(errRead);
+    return outcome;
+}
+
+std::string QuellctlExe() {
+    const std::string path = BuiltProgramPath("QUELLCTL_EXE");
+    return path.empty() ? "quellctl.exe" : path;
+}

@@ -37,6 +37,17 @@ std::wstring Widen(const std::string& text);
 // passes its Unix path. Empty when the variable is not set.
 std::string BuiltProgramPath(const char* pszVariable);
 
+// A program run to its end: its exit code and what it wrote.
+struct Outcome {
+    DWORD code;
+    std::string out;
+    std::string err;
+};
+// The child's output goes to hStdOut when one is given, else it is read into the outcome.
+Outcome RunProcess(const std::string& commandLine, HANDLE hStdOut = NULL);
+// quellctl.exe as built (QUELLCTL_EXE).
+std::string QuellctlExe();
+
 // Name and CLSID text of each entry, in list order.
 typedef std::vector<std::pair<std::string, std::string>> NamedClsids;
 // A list file holding these entries as N<i>/S<i> in [Setting], and nothing else.
