@@ -28,6 +28,16 @@ std::string Count(int n, LPCSTR pszOne, LPCSTR pszMany) {
 
 LPCSTR ListFile() { return AfxGetApp()->m_pszProfileName; }
 
+// Why the list file could not be read or saved. A failed save may have left the list in its
+// temporary file alone: that file is named, so that it can be put back.
+std::string ListFileError(DWORD dwError) {
+    const std::string temp = AfxOrphanedTempFile(ListFile());
+    if (!temp.empty())
+        return "it is missing, and the last list saved is only in " + temp +
+               "; rename that file to the list file's name first";
+    return static_cast<LPCSTR>(AfxGetSystemMessage(dwError));
+}
+
 // An unreadable list file must not pass for an empty list. With a lock, for a command that
 // changes the list, the list is locked first, and stays so while the lock lives.
 bool LoadEntries(CEntryArray* pEntries, CListLock* pLock = NULL) {
@@ -39,15 +49,8 @@ bool LoadEntries(CEntryArray* pEntries, CListLock* pLock = NULL) {
     }
     ListAsRead asRead;
     if (!EntryList::Load(*pEntries, &asRead)) {
-        DWORD dwError = ::GetLastError();
-        std::string temp = AfxOrphanedTempFile(ListFile());
-        if (!temp.empty())
-            PrintError("cannot read the list file %s: it is missing, and the last list saved is "
-                       "only in %s; rename that file to the list file's name first",
-                       ListFile(), temp.c_str());
-        else
-            PrintError("cannot read the list file %s: %s", ListFile(),
-                       static_cast<LPCSTR>(AfxGetSystemMessage(dwError)));
+        PrintError("cannot read the list file %s: %s", ListFile(),
+                   ListFileError(::GetLastError()).c_str());
         return false;
     }
     // Such a position is no entry, and goes at the next save: said, so that nothing goes unseen.
@@ -81,7 +84,7 @@ bool SaveList(const CEntryArray& entries) {
     SaveResult result = EntryList::Save(entries, EntryList::LIST_ONLY);
     if (!result.bListFileSaved)
         PrintError("cannot save the list file %s: %s", ListFile(),
-                   static_cast<LPCSTR>(AfxGetSystemMessage(result.dwListFileError)));
+                   ListFileError(result.dwListFileError).c_str());
     return result.Succeeded();
 }
 
