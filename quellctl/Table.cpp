@@ -76,6 +76,10 @@ std::string JsonValue(const CString& strCell, JsonType type) {
     }
     case JSON_YES_NO:
         return strCell.Compare("yes") == 0 ? "true" : "false";
+    case JSON_YES_NO_OR_NULL:
+        return strCell.IsEmpty() ? "null" : JsonValue(strCell, JSON_YES_NO);
+    case JSON_TEXT_OR_NULL:
+        return strCell.IsEmpty() ? "null" : JsonString(strCell);
     case JSON_NUMBERS: {
         // Digits and blanks only, so the bytes can be taken one by one.
         std::string array = "[";
@@ -116,29 +120,45 @@ CString AnsiFromUtf8(const std::string& utf8) {
     return CString(ansi.data(), static_cast<int>(ansi.size()));
 }
 
-std::vector<CString> CTable::Headings() const {
+std::vector<size_t> CTable::ShownColumns() const {
+    std::vector<size_t> shown;
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        bool bUsed = !m_columns[i].bOnlyWhenUsed;
+        for (size_t nRow = 0; !bUsed && nRow < m_rows.size(); ++nRow)
+            bUsed = i < m_rows[nRow].size() && !m_rows[nRow][i].IsEmpty();
+        if (bUsed)
+            shown.push_back(i);
+    }
+    return shown;
+}
+
+std::vector<CString> CTable::Headings(const std::vector<size_t>& shown) const {
     std::vector<CString> headings;
-    for (const CColumn& column : m_columns)
-        headings.push_back(column.strHeading);
+    for (size_t i : shown)
+        headings.push_back(m_columns[i].strHeading);
     return headings;
 }
 
-std::vector<CString> CTable::AnsiRow(const std::vector<CString>& row) const {
-    std::vector<CString> cells = row;
-    for (size_t i = 0; i < cells.size() && i < m_columns.size(); ++i) {
+std::vector<CString> CTable::AnsiRow(const std::vector<CString>& row,
+                                     const std::vector<size_t>& shown) const {
+    std::vector<CString> cells;
+    for (size_t i : shown) {
+        CString cell = i < row.size() ? row[i] : CString();
         if (m_columns[i].jsonType == JSON_UTF8)
-            cells[i] = AnsiFromUtf8(std::string(cells[i], cells[i].GetLength()));
+            cell = AnsiFromUtf8(std::string(cell, cell.GetLength()));
+        cells.push_back(cell);
     }
     return cells;
 }
 
 std::string CTable::FormatText() const {
+    const std::vector<size_t> shown = ShownColumns();
     std::vector<int> widths;
-    for (const CColumn& column : m_columns)
-        widths.push_back(DisplayWidth(column.strHeading));
+    for (const CString& heading : Headings(shown))
+        widths.push_back(DisplayWidth(heading));
     std::vector<std::vector<CString>> rows;
     for (const std::vector<CString>& row : m_rows)
-        rows.push_back(AnsiRow(row));
+        rows.push_back(AnsiRow(row, shown));
     for (const std::vector<CString>& row : rows) {
         for (size_t i = 0; i < row.size() && i < widths.size(); ++i) {
             int nWidth = row[i].IsEmpty() ? 1 : DisplayWidth(row[i]);
@@ -157,7 +177,7 @@ std::string CTable::FormatText() const {
         }
         text += '\n';
     };
-    appendLine(Headings());
+    appendLine(Headings(shown));
     for (const std::vector<CString>& row : rows)
         appendLine(row);
     return text;
@@ -170,9 +190,10 @@ std::string CTable::FormatCsv() const {
             text += (i > 0 ? "," : "") + CsvCell(cells[i]);
         text += '\n';
     };
-    appendLine(Headings());
+    const std::vector<size_t> shown = ShownColumns();
+    appendLine(Headings(shown));
     for (const std::vector<CString>& row : m_rows)
-        appendLine(AnsiRow(row));
+        appendLine(AnsiRow(row, shown));
     return text;
 }
 

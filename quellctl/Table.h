@@ -8,17 +8,20 @@
 
 // How a column's cells go into JSON.
 enum JsonType {
-    JSON_TEXT,    // a string, converted to UTF-8
-    JSON_UTF8,    // a string already in UTF-8: the text and the CSV show it in the code page
-    JSON_YES_NO,  // "yes" is true, anything else false
-    JSON_NUMBERS, // blank-separated decimal numbers, as an array
-    JSON_LIST     // texts joined by ", ", as an array of strings
+    JSON_TEXT,          // a string, converted to UTF-8
+    JSON_UTF8,          // a string already in UTF-8: the text and the CSV show it in the code page
+    JSON_YES_NO,        // "yes" is true, anything else false
+    JSON_NUMBERS,       // blank-separated decimal numbers, as an array
+    JSON_LIST,          // texts joined by ", ", as an array of strings
+    JSON_TEXT_OR_NULL,  // a string, or null for an empty cell
+    JSON_YES_NO_OR_NULL // as JSON_YES_NO, or null for an empty cell
 };
 
 struct CColumn {
     CString strHeading; // in the text and the CSV
     LPCSTR pszField;    // in the JSON objects
     JsonType jsonType;
+    bool bOnlyWhenUsed = false; // left out of the text and the CSV when every cell is empty
 };
 
 class CTable {
@@ -37,9 +40,12 @@ public:
     std::string FormatJson() const;
 
 private:
-    std::vector<CString> Headings() const;
+    // The columns the text and the CSV show.
+    std::vector<size_t> ShownColumns() const;
+    std::vector<CString> Headings(const std::vector<size_t>& shown) const;
     // The row as the text and the CSV show it.
-    std::vector<CString> AnsiRow(const std::vector<CString>& row) const;
+    std::vector<CString> AnsiRow(const std::vector<CString>& row,
+                                 const std::vector<size_t>& shown) const;
 
     std::vector<CColumn> m_columns;
     std::vector<std::vector<CString>> m_rows;

@@ -169,21 +169,29 @@ std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries, uns
         ExportControl control = {entry.strName, {}};
         for (const KillBitValue& read : ReadKillBitFlags(entry.strClsid, locations).values) {
             const KillBitKey& key = read.key;
-            // The list's box is Internet Explorer's kill bit. Office's keys go out as Office holds
-            // them: another reader's state in them would unblock, or block, what Office decided.
-            const bool bOffice = key.pConsumer->reader != READER_IE;
-            if (bOffice && read.state != RAW_DWORD)
-                continue;
-            const DWORD dwFlags =
-                bOffice ? read.value : FlagsWithKillBit(read.value, entry.bBlocked);
+            // The list's box is Internet Explorer's kill bit. Office's values go out as Office
+            // holds them: another reader's state in them would unblock, or block, what Office
+            // decided.
+            std::vector<std::pair<LPCSTR, DWORD>> values;
+            if (key.pConsumer->reader == READER_IE)
+                values.push_back(
+                    {KILL_BIT_VALUE_NAME, FlagsWithKillBit(read.value, entry.bBlocked)});
+            else if (read.state == RAW_DWORD)
+                values.push_back({KILL_BIT_VALUE_NAME, read.value});
+            if (read.overrideState == RAW_DWORD)
+                values.push_back({OVERRIDE_VALUE_NAME, read.override});
             // 64-bit Windows names its 32-bit view by a path in the 64-bit one. A file made on
             // 32-bit Windows carries both paths of a key that every view has.
             CString strBelowSoftware = key.strKeyPath.Mid(static_cast<int>(strlen("Software\\")));
             bool bBothPaths = key.samView == 0 && key.pConsumer->views == IN_EVERY_VIEW;
-            if (key.samView == KEY_WOW64_32KEY || bBothPaths)
-                control.values.push_back({"SOFTWARE\\Wow6432Node\\" + strBelowSoftware, dwFlags});
-            if (key.samView != KEY_WOW64_32KEY)
-                control.values.push_back({"SOFTWARE\\" + strBelowSoftware, dwFlags});
+            for (const auto& value : values) {
+                if (key.samView == KEY_WOW64_32KEY || bBothPaths)
+                    control.values.push_back(
+                        {"SOFTWARE\\Wow6432Node\\" + strBelowSoftware, value.first, value.second});
+                if (key.samView != KEY_WOW64_32KEY)
+                    control.values.push_back(
+                        {"SOFTWARE\\" + strBelowSoftware, value.first, value.second});
+            }
         }
         controls.push_back(control);
     }
@@ -197,8 +205,8 @@ std::string BuildRegFile(const std::vector<ExportControl>& controls) {
             CString strItem;
             strItem.Format("; %s\r\n[HKEY_LOCAL_MACHINE\\%s]\r\n\"%s\"=dword:%08lx\r\n\r\n",
                            static_cast<LPCSTR>(control.strName),
-                           static_cast<LPCSTR>(value.strKeyPath), KILL_BIT_VALUE_NAME,
-                           static_cast<unsigned long>(value.dwFlags));
+                           static_cast<LPCSTR>(value.strKeyPath), value.pszValueName,
+                           static_cast<unsigned long>(value.dwValue));
             text += strItem;
         }
     }
@@ -220,6 +228,10 @@ bool BuildGppFile(const std::vector<ExportControl>& controls, const SYSTEMTIME& 
         for (const ExportValue& value : control.values) {
             std::string key;
             bCarried = XmlAttribute(value.strKeyPath, &key) && bCarried;
+            // The flags' uid is their key's, as it always was; another value's adds its name.
+            const bool bFlags = strcmp(value.pszValueName, KILL_BIT_VALUE_NAME) == 0;
+            const CString strUidOf =
+                bFlags ? value.strKeyPath : value.strKeyPath + "\\" + value.pszValueName;
             CString strItem;
             strItem.Format("    <Registry clsid=\"{9CD4B2F4-923D-47f5-A062-E897DD1DAD50}\" "
                            "name=\"%s\" status=\"%s\" image=\"12\" changed=\"%s\" uid=\"%s\">\r\n"
@@ -227,10 +239,9 @@ bool BuildGppFile(const std::vector<ExportControl>& controls, const SYSTEMTIME& 
                            "hive=\"HKEY_LOCAL_MACHINE\" key=%s name=\"%s\" type=\"REG_DWORD\" "
                            "value=\"%08lX\"/>\r\n"
                            "    </Registry>\r\n",
-                           KILL_BIT_VALUE_NAME, KILL_BIT_VALUE_NAME,
-                           static_cast<LPCSTR>(strChanged),
-                           static_cast<LPCSTR>(StableGuid(value.strKeyPath)), key.c_str(),
-                           KILL_BIT_VALUE_NAME, static_cast<unsigned long>(value.dwFlags));
+                           value.pszValueName, value.pszValueName, static_cast<LPCSTR>(strChanged),
+                           static_cast<LPCSTR>(StableGuid(strUidOf)), key.c_str(),
+                           value.pszValueName, static_cast<unsigned long>(value.dwValue));
             xml += strItem;
         }
         if (!bCarried) {

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-// One value an export sets: "Compatibility Flags" under HKEY_LOCAL_MACHINE\<strKeyPath>.
+// One REG_DWORD an export sets under HKEY_LOCAL_MACHINE\<strKeyPath>: "Compatibility Flags", or
+// Office's "ActivationFilterOverride".
 struct ExportValue {
     CString strKeyPath; // no hive, no leading backslash
-    DWORD dwFlags;
+    LPCSTR pszValueName;
+    DWORD dwValue;
 };
 
 // A listed control and every value the exports set for it.
@@ -25,8 +27,8 @@ struct ExportControl {
 // view). On 32-bit Windows both take the one view's flags, so that a file made there blocks
 // in both views of a 64-bit machine.
 // With READER_OFFICE in readers, Office's keys that apply on this machine come after
-// Internet Explorer's, each under the path of its view, with the flags that key holds: a key
-// without a value has nothing to carry.
+// Internet Explorer's, each under the path of its view, with the flags and the override that key
+// holds: a key without a value has nothing to carry.
 std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries, unsigned readers);
 
 // A regedit 5 file (UTF-16LE with byte-order mark, CRLF): a "; name" comment, the key and the

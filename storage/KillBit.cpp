@@ -1,5 +1,7 @@
 #include "storage/KillBit.h"
 
+#include "storage/ClsidText.h"
+
 #include <string.h>
 
 DWORD FlagsWithKillBit(DWORD dwFlags, bool bBlocked) {
@@ -98,15 +100,36 @@ bool HoldsWanted(const CRegKey& key, bool bBlocked, DWORD* pdwFlags, bool bDword
            *pdwFlags == FlagsWithKillBit(*pdwFlags, bBlocked);
 }
 
-bool SetBlockedInView(LPCSTR pszKeyPath, bool bBlocked, REGSAM samView) {
+// Only a REG_DWORD holds an override: Office reads no other type.
+RawDwordState QueryOverride(const CRegKey& key, DWORD* pdwOverride) {
+    DWORD dwType = REG_NONE;
+    RawDwordState state = key.QueryDword(OVERRIDE_VALUE_NAME, pdwOverride, &dwType);
+    if (state == RAW_DWORD && dwType != REG_DWORD) {
+        *pdwOverride = 0;
+        return RAW_NOT_FLAGS;
+    }
+    return state;
+}
+
+bool HoldsEmbeddingOnlyOverride(const CRegKey& key) {
+    DWORD dwOverride;
+    return QueryOverride(key, &dwOverride) == RAW_DWORD && dwOverride == OVERRIDE_EMBEDDING_ONLY;
+}
+
+// bFullBlock: a block also clears an override of 1, as the baseline's "Block all activation"
+// does; where there is none, none is made, since a missing one blocks all activation already.
+bool SetBlockedInView(LPCSTR pszKeyPath, bool bBlocked, REGSAM samView, bool bFullBlock = false) {
+    const bool bClearOverride = bBlocked && bFullBlock;
     // One open for both the read and the write, as an administrator has the rights for it; the
     // key is created when missing, so a cleared entry always leaves an explicit value.
     CRegKey key;
     DWORD dwFlags;
     LONG rc = key.Create(HKEY_LOCAL_MACHINE, pszKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE | samView);
     if (rc == ERROR_SUCCESS)
-        return HoldsWanted(key, bBlocked, &dwFlags, true) ||
-               key.SetDword(KILL_BIT_VALUE_NAME, FlagsWithKillBit(dwFlags, bBlocked));
+        return (HoldsWanted(key, bBlocked, &dwFlags, true) ||
+                key.SetDword(KILL_BIT_VALUE_NAME, FlagsWithKillBit(dwFlags, bBlocked))) &&
+               (!bClearOverride || !HoldsEmbeddingOnlyOverride(key) ||
+                key.SetDword(OVERRIDE_VALUE_NAME, 0));
     // Without write access a value that needs no change is still a success; for a control that
     // is to stay unblocked, a missing key or value is as good as a cleared bit.
     if (rc != ERROR_ACCESS_DENIED)
@@ -116,7 +139,8 @@ bool SetBlockedInView(LPCSTR pszKeyPath, bool bBlocked, REGSAM samView) {
         return !bBlocked;
     return rc == ERROR_SUCCESS &&
            (HoldsWanted(key, bBlocked, &dwFlags, false) ||
-            (!bBlocked && key.QueryDword(KILL_BIT_VALUE_NAME, &dwFlags) == RAW_MISSING));
+            (!bBlocked && key.QueryDword(KILL_BIT_VALUE_NAME, &dwFlags) == RAW_MISSING)) &&
+           (!bClearOverride || !HoldsEmbeddingOnlyOverride(key));
 }
 
 } // namespace
@@ -174,7 +198,9 @@ std::vector<KillBitKey> KillBitKeys(const std::vector<KillBitKey>& locations, LP
 bool SetBlocked(const std::vector<KillBitKey>& keys, bool bBlocked) {
     bool bAll = true;
     for (const KillBitKey& key : keys)
-        bAll = SetBlockedInView(key.strKeyPath, bBlocked, key.samView) && bAll;
+        bAll = SetBlockedInView(key.strKeyPath, bBlocked, key.samView,
+                                key.pConsumer->reader == READER_OFFICE) &&
+               bAll;
     return bAll;
 }
 
@@ -184,11 +210,29 @@ bool KillBitFlags::IsBlocked(unsigned readers) const {
     for (const KillBitValue& value : values) {
         if ((value.key.pConsumer->reader & readers) == 0)
             continue;
-        if ((value.value & KILL_BIT) == 0)
+        if ((value.value & KILL_BIT) == 0 || value.IsEmbeddingOnly())
             return false;
         bAnyKey = true;
     }
     return bAnyKey;
+}
+
+bool KillBitFlags::IsBlockedForEmbeddingOnly() const {
+    KillBitFlags withoutOverrides = *this;
+    bool bAny = false;
+    for (KillBitValue& value : withoutOverrides.values) {
+        bAny = bAny || value.IsEmbeddingOnly();
+        value.overrideState = RAW_MISSING;
+    }
+    return bAny && withoutOverrides.IsBlocked(READER_OFFICE);
+}
+
+CString KillBitFlags::Alternate() const {
+    for (const KillBitValue& value : values) {
+        if (!value.strAlternate.IsEmpty())
+            return value.strAlternate;
+    }
+    return CString();
 }
 
 bool KillBitFlags::IsPartlyBlocked() const {
@@ -202,9 +246,19 @@ bool KillBitFlags::IsPartlyBlocked() const {
 KillBitFlags ReadKillBitFlags(LPCSTR pszClsid, const std::vector<KillBitKey>& locations) {
     KillBitFlags flags;
     for (const KillBitKey& key : KillBitKeys(locations, pszClsid)) {
-        KillBitValue value = {key, RAW_MISSING, 0};
-        value.state = ReadRawRegDword(HKEY_LOCAL_MACHINE, key.strKeyPath, KILL_BIT_VALUE_NAME,
-                                      key.samView, &value.value);
+        KillBitValue value = {key, RAW_MISSING, 0, RAW_MISSING, 0, CString()};
+        CRegKey regKey;
+        if (regKey.Open(HKEY_LOCAL_MACHINE, key.strKeyPath, KEY_QUERY_VALUE | key.samView) ==
+            ERROR_SUCCESS) {
+            value.state = regKey.QueryDword(KILL_BIT_VALUE_NAME, &value.value);
+            if (key.pConsumer->reader == READER_OFFICE)
+                value.overrideState = QueryOverride(regKey, &value.override);
+            CString strAlternate;
+            if (key.pConsumer->reader == READER_IE && regKey.HasValue(ALTERNATE_VALUE_NAME) &&
+                (!regKey.QueryString(ALTERNATE_VALUE_NAME, &strAlternate) ||
+                 !ParseClsid(strAlternate, &value.strAlternate)))
+                value.strAlternate = "?";
+        }
         flags.values.push_back(value);
     }
     return flags;

@@ -9,6 +9,13 @@
 
 const DWORD KILL_BIT = 0x00000400;
 const char KILL_BIT_VALUE_NAME[] = "Compatibility Flags";
+// Beside Internet Explorer's flags: the CLSID ("{...}") that a page asking for the killed control
+// gets instead, the "Phoenix bit".
+const char ALTERNATE_VALUE_NAME[] = "AlternateCLSID";
+// Beside Office's flags: at 1, the kill bit stops only embedding and linking, and the control
+// can still be loaded into Office through another object; missing or 0, all activation stops.
+const char OVERRIDE_VALUE_NAME[] = "ActivationFilterOverride";
+const DWORD OVERRIDE_EMBEDDING_ONLY = 1;
 
 // "Software\...\ActiveX Compatibility\{CLSID}" for a CLSID text as held in the list.
 CString KillBitKeyPath(LPCSTR pszClsid);
@@ -67,22 +74,38 @@ std::vector<KillBitKey> KillBitKeys(const std::vector<KillBitKey>& locations, LP
 inline std::vector<KillBitKey> KillBitKeys(LPCSTR pszClsid, unsigned readers) {
     return KillBitKeys(KillBitLocations(readers), pszClsid);
 }
-// SetBlocked's rule, key by key; true when every key now holds the wanted state.
+// SetBlocked's rule, key by key; true when every key now holds the wanted state. Blocking an
+// Office key also turns an override of 1 into 0, so that the block covers all activation.
 bool SetBlocked(const std::vector<KillBitKey>& keys, bool bBlocked);
 
-// One key's "Compatibility Flags", as read.
+// One key's "Compatibility Flags", and what changes their meaning there, as read.
 struct KillBitValue {
     KillBitKey key;
     RawDwordState state;
     DWORD value; // 0 unless RAW_DWORD
+    // Office's keys: ActivationFilterOverride; only a REG_DWORD holds one. RAW_MISSING elsewhere.
+    RawDwordState overrideState;
+    DWORD override; // 0 unless RAW_DWORD
+    // Internet Explorer's keys: AlternateCLSID in the list's form, "?" for a value that holds no
+    // CLSID, empty when there is none.
+    CString strAlternate;
+
+    bool IsEmbeddingOnly() const {
+        return overrideState == RAW_DWORD && override == OVERRIDE_EMBEDDING_ONLY;
+    }
 };
 
 // A control's "Compatibility Flags" under each of its kill-bit keys, each read once.
 struct KillBitFlags {
     std::vector<KillBitValue> values;
 
-    // The kill bit under every key of the readers (KillBitReader bits), as IsBlocked tells it.
+    // The kill bit under every key of the readers (KillBitReader bits), as IsBlocked tells it;
+    // for Office, with no key's override at 1: Office then blocks embedding and linking only.
     bool IsBlocked(unsigned readers = READER_IE) const;
+    // Every Office key holds the kill bit, but an override leaves other activation open.
+    bool IsBlockedForEmbeddingOnly() const;
+    // The first of Internet Explorer's keys' alternates, or empty.
+    CString Alternate() const;
     // Internet Explorer's kill bit in some views but not in all: a list row, with its one check
     // box, would unblock such a control at the dialog's next OK.
     bool IsPartlyBlocked() const;

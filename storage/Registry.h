@@ -32,6 +32,10 @@ public:
     // A REG_SZ or REG_EXPAND_SZ value (not expanded), up to its first NUL; NULL or "" reads
     // the default value. False for a missing value or one of another type.
     bool QueryString(LPCSTR pszValueName, CString* pstrValue) const;
+    // Whether the value is there, of any type.
+    bool HasValue(LPCSTR pszValueName) const {
+        return ::RegQueryValueExA(m_hKey, pszValueName, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+    }
     bool SetDword(LPCSTR pszValueName, DWORD dwValue);
     // The name of subkey dwIndex (0, 1, 2, ...); false past the last one.
     bool EnumKey(DWORD dwIndex, CString* pstrName) const;

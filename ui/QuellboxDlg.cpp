@@ -108,6 +108,20 @@ CString DescribeKnownKillBit(const CString& strClsid) {
     return line;
 }
 
+// A line naming the control that Internet Explorer loads in its place, and whether that one is
+// blocked too; else nothing.
+CString DescribeAlternate(const CString& strClsid) {
+    const CString strAlternate = ReadKillBitFlags(strClsid).Alternate();
+    if (strAlternate.IsEmpty() || strAlternate.Compare("?") == 0)
+        return CString();
+    const bool bBlocked = ReadKillBitFlags(strAlternate).IsBlocked();
+    CString line;
+    line.Format(CString("\r\n") +
+                    LoadText(bBlocked ? IDS_TIP_ALTERNATE_BLOCKED : IDS_TIP_ALTERNATE_ALLOWED),
+                static_cast<LPCSTR>(strAlternate));
+    return line;
+}
+
 } // namespace
 
 ListColumnWidths GetListColumnWidths(int nListWidth, int nDpi) {
@@ -348,6 +362,7 @@ void CQuellboxDlg::OnGetInfoTipList(NMHDR* pNMHDR, LRESULT* pResult) {
     CString strClsid = m_list.GetItemText(pTip->iItem, 1);
     CString text = DescribeRegistration(strClsid);
     text += DescribeKnownKillBit(strClsid);
+    text += DescribeAlternate(strClsid);
     // A name the column cuts off is readable in the tip: the list hands it over to add to.
     if ((pTip->dwFlags & LVGIT_UNFOLDED) == 0)
         text = m_list.GetItemText(pTip->iItem, 0) + "\r\n" + text;

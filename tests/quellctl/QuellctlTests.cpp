@@ -452,12 +452,12 @@ TEST_F(Quellctl, ListShowsStateRawFlagsAndRegistration) {
 
     Outcome csv = Ctl("list --csv");
     EXPECT_EQ(0u, csv.code);
-    EXPECT_EQ("Name,CLSID,Blocked,Flags32,Flags64,Office,OfficeFlags32,OfficeFlags64,Registered,"
-              "Class,Server\r\n" +
+    EXPECT_EQ("Name,CLSID,Blocked,Flags32,Flags64,Alternate,AltBlocked,Office,OfficeFlags32,"
+              "OfficeFlags64,Registered,Class,Server\r\n" +
                   std::string(kGbkName) + "," + Clsid(1) +
-                  ",yes,0x00000400,0x00000400,no,-,-,yes,Test Class,C:\\q\\t.dll\r\n"
+                  ",yes,0x00000400,0x00000400,,,no,-,-,yes,Test Class,C:\\q\\t.dll\r\n"
                   "\"x, \"\"y\"\"\"," +
-                  Clsid(2) + ",no,0x00000401,?,no,-,-,no,,\r\n",
+                  Clsid(2) + ",no,0x00000401,?,,,no,-,-,no,,\r\n",
               csv.out);
 
     std::vector<std::string> rows = Lines(Ctl("list").out);
@@ -675,20 +675,20 @@ TEST_F(Quellctl, ScanShowsEveryControlWithItsMarksKillBitAndListState) {
         GTEST_SKIP() << kTwoViews;
     RegisterControls();
     const std::string ten = Clsid(10) + ",Ten Control,C:\\q\\ten.ocx,32 64,no,no,yes,0x00000400,"
-                                        "0x00000400,no,-,-,no,";
-    const std::string eleven = Clsid(11) + ",,C:\\q\\eleven.exe,64,no,no,no,-,-,no,-,-,yes,";
+                                        "0x00000400,,,no,-,-,no,";
+    const std::string eleven = Clsid(11) + ",,C:\\q\\eleven.exe,64,no,no,no,-,-,,,no,-,-,yes,";
     const std::string twelve =
-        Clsid(12) + "," + kGbkName + ",C:\\q\\twelve.dll,64,yes,yes,no,0x00000401,-,no,-,-,no,";
+        Clsid(12) + "," + kGbkName + ",C:\\q\\twelve.dll,64,yes,yes,no,0x00000401,-,,,no,-,-,no,";
     std::string longName;
     for (int i = 0; i < 30; ++i)
         longName += "\xB2\xE2";
     const std::string fourteen = Clsid(14) + "," + longName +
-                                 ",C:\\q\\14.dll,32,no,yes,yes,0x00000400,0x00000400,no,-,-,no,";
+                                 ",C:\\q\\14.dll,32,no,yes,yes,0x00000400,0x00000400,,,no,-,-,no,";
 
     Outcome all = Ctl("scan --csv");
     EXPECT_EQ(0u, all.code) << all.err;
-    EXPECT_EQ("CLSID,Name,Server,Views,SafeScripting,SafeInit,Blocked,Flags32,Flags64,Office,"
-              "OfficeFlags32,OfficeFlags64,Listed,Known",
+    EXPECT_EQ("CLSID,Name,Server,Views,SafeScripting,SafeInit,Blocked,Flags32,Flags64,Alternate,"
+              "AltBlocked,Office,OfficeFlags32,OfficeFlags64,Listed,Known",
               Lines(all.out)[0]);
     EXPECT_EQ((std::vector<std::string>{ten, eleven, twelve, fourteen}), OwnRows(all.out));
     EXPECT_EQ((std::vector<std::string>{eleven, twelve}),
@@ -745,9 +745,13 @@ TEST_F(Quellctl, JsonOfListAndScanParsesBackWithUtf8Text) {
                           {"blocked", "false"},
                           {"flags32", "0x00000401"},
                           {"flags64", "-"},
+                          {"alternate", "null"},
+                          {"alternateBlocked", "null"},
                           {"officeBlocked", "false"},
                           {"officeFlags32", "-"},
                           {"officeFlags64", "-"},
+                          {"officeOverride32", "null"},
+                          {"officeOverride64", "null"},
                           {"listed", "false"},
                           {"known", "[]"}}),
               *twelve);
@@ -764,9 +768,13 @@ TEST_F(Quellctl, JsonOfListAndScanParsesBackWithUtf8Text) {
                           {"blocked", "true"},
                           {"flags32", "0x00000400"},
                           {"flags64", "0x00000400"},
+                          {"alternate", "null"},
+                          {"alternateBlocked", "null"},
                           {"officeBlocked", "false"},
                           {"officeFlags32", "-"},
                           {"officeFlags64", "-"},
+                          {"officeOverride32", "null"},
+                          {"officeOverride64", "null"},
                           {"registered", "true"},
                           {"className", "Ten Control"},
                           {"server", "C:\\q\\ten.ocx"}}),
@@ -883,10 +891,11 @@ TEST_F(Quellctl, CheckKnownFailsUntilBlockKnownSetsEveryKillBitOfThoseInstalledO
     EXPECT_EQ(0u, Ctl("block --known --installed").code);
     EXPECT_EQ(
         (std::vector<std::string>{
-            "CLSID,Product,Documents,Installed,Blocked,Flags32,Flags64,Office,OfficeFlags32,"
+            "CLSID,Product,Documents,Installed,Blocked,Flags32,Flags64,Alternate,AltBlocked,Office,"
+            "OfficeFlags32,"
             "OfficeFlags64",
-            kKnown[0] + ",wmm2filt.dll,\"MS05-038, MS06-042\",yes,yes,0x00000400,0x00000400,no,-,-",
-            kKnown[1] + "," + ibm + ",3118753,yes,yes,0x00000400,0x00000400,no,-,-"}),
+            kKnown[0] + ",wmm2filt.dll,\"MS05-038, MS06-042\",yes,yes,0x00000400,0x00000400,,,no,-,-",
+            kKnown[1] + "," + ibm + ",3118753,yes,yes,0x00000400,0x00000400,,,no,-,-"}),
         Lines(Ctl("known --installed --csv").out));
     EXPECT_EQ(1u, Lines(Ctl("known --installed --unblocked --csv").out).size());
     // The scan names the documents, and shows only those with --known.
