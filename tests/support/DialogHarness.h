@@ -14,5 +14,5 @@
 // pszMissing is the failure when no dialog appears.
 INT_PTR RunModal(CDialog& dlg, const char* pszMissing, const std::function<void(HWND hDlg)>& drive);
 
-// A string of the program's string table, in the language the program chooses in this code page.
+// A string of the program's string table.
 std::string LoadText(UINT nID);

