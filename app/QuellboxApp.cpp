@@ -1,6 +1,7 @@
 #include "app/QuellboxApp.h"
 
 #include "storage/EntryList.h"
+#include "ui/Language.h"
 #include "ui/QuellboxDlg.h"
 
 #include <stdlib.h>
@@ -15,6 +16,7 @@ END_MESSAGE_MAP()
 BOOL CQuellboxApp::InitInstance() {
     AfxEnableControlContainer();
     Enable3dControls();
+    AfxSetResourceLanguage(ChooseInterfaceLanguage(::GetACP()));
 
     // The list file lives beside the executable, whatever the executable is called.
     CString strPath = EntryList::ListFilePathFor(AfxGetModuleFileName(m_hInstance));

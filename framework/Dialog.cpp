@@ -18,8 +18,14 @@ INT_PTR CDialog::DoModal() {
     CWinApp* pApp = AfxGetApp();
     if (hParent == NULL && pApp != NULL && pApp->m_pMainWnd != NULL && pApp->m_pMainWnd != this)
         hParent = pApp->m_pMainWnd->m_hWnd;
-    INT_PTR nResult = ::DialogBoxParamA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(m_nIDTemplate),
-                                        hParent, DialogProc, reinterpret_cast<LPARAM>(this));
+    // The template in the language chosen at start-up (AfxSetResourceLanguage).
+    DWORD nBytes = 0;
+    const void* pTemplate = AfxLoadResource(RT_DIALOG, m_nIDTemplate, &nBytes);
+    if (pTemplate == NULL)
+        return -1;
+    INT_PTR nResult =
+        ::DialogBoxIndirectParamA(::GetModuleHandleA(NULL), static_cast<LPCDLGTEMPLATEA>(pTemplate),
+                                  hParent, DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = NULL;
     return nResult;
 }

@@ -71,11 +71,24 @@ std::string AfxUtf16Bytes(const std::string& text) {
 
 namespace {
 
+LANGID g_wResourceLanguage = 0;
+
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
 } // namespace
+
+void AfxSetResourceLanguage(LANGID wLanguage) { g_wResourceLanguage = wLanguage; }
+
+const void* AfxLoadResource(LPCSTR pszType, UINT nID, DWORD* pnBytes) {
+    HMODULE hModule = ::GetModuleHandleA(NULL);
+    HRSRC hResource =
+        ::FindResourceExA(hModule, pszType, MAKEINTRESOURCEA(nID), g_wResourceLanguage);
+    HGLOBAL hData = hResource ? ::LoadResource(hModule, hResource) : NULL;
+    *pnBytes = hData ? ::SizeofResource(hModule, hResource) : 0;
+    return hData ? ::LockResource(hData) : NULL;
+}
 
 CString& CString::operator+=(LPCSTR psz) {
     m_buf.insert(m_buf.size() - 1, psz ? psz : "");
@@ -141,18 +154,22 @@ void CString::TrimRight() {
 }
 
 BOOL CString::LoadString(UINT nID) {
-    for (int size = 256;; size *= 2) {
-        std::string text(size, '\0');
-        int n = ::LoadStringA(GetModuleHandleA(NULL), nID, &text[0], size);
-        if (n <= 0) {
-            Empty();
-            return FALSE;
-        }
-        if (n < size - 1) {
-            *this = CString(text.data(), n);
-            return TRUE;
-        }
-    }
+    // Strings come in blocks of 16, each a count and that many UTF-16 units. LoadStringA turns
+    // them into the ANSI code page just so: the bytes are the ones it gives.
+    Empty();
+    DWORD nBytes = 0;
+    const WCHAR* p =
+        static_cast<const WCHAR*>(AfxLoadResource(RT_STRING, (LOWORD(nID) >> 4) + 1, &nBytes));
+    if (p == NULL)
+        return FALSE;
+    const WCHAR* end = p + nBytes / sizeof(WCHAR);
+    for (UINT i = 0; i < (nID & 15) && p < end; ++i)
+        p += 1 + *p;
+    if (p >= end || *p == 0 || *p >= end - p)
+        return FALSE;
+    std::string text = AfxNarrow(p + 1, *p);
+    *this = CString(text.data(), static_cast<int>(text.size()));
+    return TRUE;
 }
 
 void CString::Format(LPCSTR pszFormat, ...) {

@@ -82,3 +82,10 @@ std::vector<wchar_t> AfxWiden(const char* p, int nLength, UINT nCodePage = CP_AC
 std::string AfxNarrow(const wchar_t* p, int nLength, UINT nCodePage = CP_ACP);
 // Text in the ANSI code page as the bytes of UTF-16LE, as Unicode files hold it.
 std::string AfxUtf16Bytes(const std::string& text);
+
+// The language of the dialogs and strings that the framework loads, set once at start-up: the
+// system's own choice follows its user interface language, not the code page that every text
+// then passes through. 0, the default, leaves the choice to the system.
+void AfxSetResourceLanguage(LANGID wLanguage);
+// A resource of the program in that language, NULL when there is none; *pnBytes is its size.
+const void* AfxLoadResource(LPCSTR pszType, UINT nID, DWORD* pnBytes);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks the release package: one folder holding exactly both programs, stripped, and the
-# README; both programs start from it under Wine; the installer holds the same files, upgrades an
-# older one and uninstalls. Run by ctest in the tests' Wine session.
+# Checks the release package: one folder holding exactly both programs, stripped (the i686
+# Quellbox.exe within 272 KB), and the README; both programs start from it under Wine; the
+# installer holds the same files, upgrades an older one and uninstalls. Run by ctest in the
+# tests' Wine session.
 # Arguments: the package, the toolchain's nm, and optionally the installer and an older one.
 set -euo pipefail
 zip=$1 nm=$2 msi=${3:-} older=${4:-}
@@ -43,6 +44,12 @@ dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 unzip -q "$zip" -d "$dir"
 check_stripped "$dir/$top"
+# The shipped dialog program stays small, both of its languages in it.
+size=$(stat -c %s "$dir/$top/Quellbox.exe")
+if [ "${top%-win32}" != "$top" ] && [ "$size" -gt $((272 * 1024)) ]; then
+  echo "Quellbox.exe in $zip is $size bytes, more than 272 KB" >&2
+  exit 1
+fi
 if [ -n "$msi" ] && ! { msiextract -C "$dir/msi" "$msi" && diff -r "$dir/$top" "$dir/msi/Program Files/Quellbox"; } >/dev/null; then
   echo "$msi does not hold the files of $zip" >&2
   exit 1

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Makes the README's screenshot: Quellbox with several entries, some of them blocked.
+# Makes the README's screenshots: Quellbox with several entries, some of them blocked, in code
+# page 936 (docs/screenshot.png) or, with QUELLBOX_CODE_PAGE=1252, in English
+# (docs/screenshot-en.png).
 set -euo pipefail
 CDPATH='' cd "$(dirname "$0")/.."
 bash tools/bootstrap.sh
@@ -27,5 +29,7 @@ for clsid in D27CDB6E-AE6D-11CF-96B8-444553540000 02BF25D5-8C17-4B23-BC80-D3488A
 done
 # Let the server end on its own, with the values saved, before the program's session starts.
 wineserver -w
-QUELLBOX_RUN_EXE=$demo/Quellbox.exe QUELLBOX_SCREENSHOT=$QUELLBOX_ROOT/docs/screenshot.png \
+shot=$QUELLBOX_ROOT/docs/screenshot.png
+[ "$QUELLBOX_CODE_PAGE" = 936 ] || shot=$QUELLBOX_ROOT/docs/screenshot-en.png
+QUELLBOX_RUN_EXE=$demo/Quellbox.exe QUELLBOX_SCREENSHOT=$shot \
   bash tools/run.sh

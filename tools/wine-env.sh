@@ -1,9 +1,16 @@
 # shellcheck shell=bash
 # Sourced by the scripts that run Windows programs: one private Wine prefix under the build
-# folder, code page 936, and no Wine chatter.
+# folder, code page 936 (or QUELLBOX_CODE_PAGE=1252, where Quellbox speaks English), and no
+# Wine chatter.
 QUELLBOX_ROOT=$(CDPATH='' cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${WINEPREFIX:-$QUELLBOX_ROOT/build/wineprefix}
-export LC_ALL=zh_CN.UTF-8
+# Wine takes each program's ANSI code page from the locale it starts in.
+export QUELLBOX_CODE_PAGE=${QUELLBOX_CODE_PAGE:-936}
+case $QUELLBOX_CODE_PAGE in
+  936) export LC_ALL=zh_CN.UTF-8 ;;
+  1252) export LC_ALL=C.UTF-8 ;;
+  *) echo "QUELLBOX_CODE_PAGE=$QUELLBOX_CODE_PAGE: only 936 and 1252 are set up" >&2; return 1 ;;
+esac
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 

@@ -2,6 +2,7 @@
 
 #include "framework/String.h"
 #include "support/WindowDriver.h"
+#include "ui/Language.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,10 @@
 #include <thread>
 
 namespace {
+
+// As the program does at start-up.
+[[maybe_unused]] const bool kLanguageChosen =
+    (AfxSetResourceLanguage(ChooseInterfaceLanguage(GetACP())), true);
 
 BOOL CALLBACK CancelVisibleDialog(HWND hWnd, LPARAM) {
     char cls[16] = "";

@@ -400,6 +400,41 @@ TEST_F(MainDlgLoad, InfoTipSaysWhatThisMachineKnowsOfTheRowsClsid) {
     EXPECT_EQ("Unknown\r\n" + LoadText(IDS_TIP_NOT_REGISTERED), strFolded);
 }
 
+// Where Chinese cannot be shown (a second run of these tests, in code page 1252): both dialogs,
+// a message and an info tip in English, with no character become '?'.
+TEST_F(MainDlgLoad, EnglishInCodePage1252) {
+    ASSERT_EQ(1252u, GetACP());
+    WriteList(ListFileText({{"One", Clsid(1)}}));
+    std::vector<std::string> texts;
+    RunMain([&](HWND hMain) {
+        HWND hInput = OpenInput(hMain, IDC_NEW);
+        // Each dialog's caption, then its controls' texts in tab order.
+        for (HWND hDlg : {hMain, hInput}) {
+            for (HWND h = hDlg; h != NULL; h = GetWindow(h, h == hDlg ? GW_CHILD : GW_HWNDNEXT))
+                texts.push_back(WindowText(h));
+        }
+        SetControlText(hInput, IDC_CLSID, std::string(40, 'A'));
+        PostCommand(hInput, IDOK);
+        texts.push_back(AnswerMessageBox(0, hInput));
+        texts.push_back(InfoTip(hMain, 0));
+        CloseInput(hMain, hInput, IDCANCEL);
+        Cancel(hMain);
+    });
+    // Printable ASCII and line breaks, the same in every code page, and no '?'.
+    std::string english = "\r\n", joined;
+    for (char ch = ' '; ch <= '~'; ++ch)
+        english += ch == '?' ? ' ' : ch;
+    for (const std::string& text : texts) {
+        EXPECT_EQ(std::string::npos, text.find_first_not_of(english)) << text;
+        joined += text + "|";
+    }
+    EXPECT_EQ("Quellbox (1.2 build 0114)|List1|&New|&Edit|&Delete|&OK|&Cancel|" +
+                  LoadText(IDS_INFO) + "|Spin1|Control|||&OK|&Cancel|Name:|CLSID:|" +
+                  Format(AFX_IDP_PARSE_STRING_SIZE, 36) + "|" + LoadText(IDS_TIP_NOT_REGISTERED) +
+                  "|",
+              joined);
+}
+
 // Rows 1..6 with flags of every kind; the session below changes each of them.
 class MainDlgSave : public MainDlgFixture {
 protected:

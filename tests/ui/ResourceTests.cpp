@@ -1,7 +1,8 @@
 // The string table and the dialog templates as the program reads them: GBK bytes in code page
-// 936, and windows created from the templates.
+// 936, and windows created from the templates; the English copies kept in step with them.
 #include "framework/AfxRes.h"
 #include "framework/String.h"
+#include "ui/Language.h"
 #include "ui/resource.h"
 
 #include <windows.h>
@@ -164,6 +165,50 @@ TEST(DialogTemplates, InputDialogControlsStylesAndTabOrder) {
                         {IDC_STATIC, "Static", SS_TYPEMASK | WS_GROUP, SS_RIGHT | WS_GROUP, false},
                         {IDC_STATIC, "Static", SS_TYPEMASK | WS_GROUP, SS_RIGHT | WS_GROUP, false},
                     }});
+}
+
+BOOL CALLBACK AddName(HMODULE, LPCSTR, LPSTR pszName, LONG_PTR lParam) {
+    reinterpret_cast<std::vector<UINT>*>(lParam)->push_back(LOWORD(pszName));
+    return TRUE;
+}
+
+// What both languages must share: for a block of the string table, whether each string exists
+// and its placeholders' letters; for a dialog, its control ids in tab order. The strings of the
+// language chosen for this code page must hold no '?' (no GBK byte is one) either.
+std::string Skeleton(LPCSTR pszType, UINT nName, LANGID wLanguage) {
+    AfxSetResourceLanguage(wLanguage);
+    std::string marks;
+    for (UINT nID = (nName - 1) * 16; pszType == RT_STRING && nID < nName * 16; ++nID) {
+        CString text;
+        marks += text.LoadString(nID) ? "+" : "-";
+        for (const char* p = strchr(text, '%'); p != NULL; p = strchr(p + 2, '%'))
+            marks += p[1];
+        EXPECT_TRUE(wLanguage != ChooseInterfaceLanguage(GetACP()) || text.ReverseFind('?') < 0)
+            << text;
+    }
+    DWORD nBytes = 0;
+    const void* pTemplate = pszType == RT_DIALOG ? AfxLoadResource(pszType, nName, &nBytes) : NULL;
+    HWND hDlg = pTemplate ? CreateDialogIndirectParamA(
+                                NULL, static_cast<LPCDLGTEMPLATEA>(pTemplate), NULL, InspectProc, 0)
+                          : NULL;
+    for (HWND h = GetWindow(hDlg, GW_CHILD); h != NULL; h = GetWindow(h, GW_HWNDNEXT))
+        marks += std::to_string(GetDlgCtrlID(h)) + " ";
+    DestroyWindow(hDlg);
+    AfxSetResourceLanguage(ChooseInterfaceLanguage(GetACP()));
+    return marks;
+}
+
+// Run in code page 936 and again in 1252.
+TEST(DialogTemplates, StringsAndControlsMatchInBothLanguages) {
+    for (LPCSTR pszType : {RT_STRING, RT_DIALOG}) {
+        std::vector<UINT> names;
+        EnumResourceNamesA(NULL, pszType, AddName, reinterpret_cast<LONG_PTR>(&names));
+        EXPECT_FALSE(names.empty());
+        for (UINT nName : names)
+            EXPECT_EQ(Skeleton(pszType, nName, ChooseInterfaceLanguage(936)),
+                      Skeleton(pszType, nName, ChooseInterfaceLanguage(1252)))
+                << "resource " << nName;
+    }
 }
 
 } // namespace
