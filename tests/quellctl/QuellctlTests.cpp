@@ -894,7 +894,8 @@ TEST_F(Quellctl, CheckKnownFailsUntilBlockKnownSetsEveryKillBitOfThoseInstalledO
             "CLSID,Product,Documents,Installed,Blocked,Flags32,Flags64,Alternate,AltBlocked,Office,"
             "OfficeFlags32,"
             "OfficeFlags64",
-            kKnown[0] + ",wmm2filt.dll,\"MS05-038, MS06-042\",yes,yes,0x00000400,0x00000400,,,no,-,-",
+            kKnown[0] +
+                ",wmm2filt.dll,\"MS05-038, MS06-042\",yes,yes,0x00000400,0x00000400,,,no,-,-",
             kKnown[1] + "," + ibm + ",3118753,yes,yes,0x00000400,0x00000400,,,no,-,-"}),
         Lines(Ctl("known --installed --csv").out));
     EXPECT_EQ(1u, Lines(Ctl("known --installed --unblocked --csv").out).size());
@@ -980,6 +981,59 @@ TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatApplies) {
     }
     EXPECT_EQ(0u, Ctl("unblock --office --all").code);
     EXPECT_EQ("32-bit view 0x00000000, 64-bit view 0x00000001", DescribeFlags(OfficeKey(Clsid(2))));
+}
+
+// What changes a kill bit's meaning: Office's override, and Internet Explorer's alternate.
+TEST_F(Quellctl, OfficeOverridesAndAlternatesAreShownCheckedAndBlocked) {
+    const std::string c = Clsid(1), key = OfficeKey(c);
+    auto field = [&](const std::string& name) {
+        const JsonObject row = ParseJson(Ctl("list --json").out).at(0);
+        return HasTwoRegistryViews() ? row.at(name + "32") + " " + row.at(name + "64")
+                                     : row.at(name);
+    };
+    auto inEveryView = [](const std::string& value) {
+        return HasTwoRegistryViews() ? value + " " + value : value;
+    };
+    DeleteCompatKey(key);
+    WriteList({{"one", c}});
+    ASSERT_EQ(0u, Ctl("block --office " + c).code);
+    EXPECT_EQ(inEveryView("null"), field("officeOverride"));
+    EXPECT_FALSE(Contains(Ctl("list").out, "OfficeOverride"));
+
+    // At 1, Office blocks embedding and linking only: not blocked, until a block clears it.
+    const DWORD one = 1;
+    SetKillBitValue(key, "ActivationFilterOverride", REG_DWORD, &one, sizeof(one));
+    EXPECT_EQ(inEveryView("0x00000001"), field("officeOverride"));
+    Outcome o = Ctl("check --office " + c);
+    EXPECT_TRUE(o.code == 1 && Contains(o.out, "embedding and linking only")) << o.out;
+    ASSERT_EQ(0u, Ctl("block --office " + c).code);
+    EXPECT_EQ(0u, Ctl("check --office " + c).code);
+    EXPECT_EQ(inEveryView("0x00000000"), field("officeOverride"));
+    const std::string xml = m_dir.Path("Registry.xml");
+    ASSERT_EQ(0u, Ctl("export --office --gpp \"" + xml + "\"").code);
+    int nOverrides = 0;
+    for (JsonObject& item : ReadGppItems(ReadFileBytes(xml)))
+        nOverrides += item["name"] == "ActivationFilterOverride" && item["value"] == "00000000";
+    EXPECT_EQ(2, nOverrides); // both paths of Office's common key
+    // Not a REG_DWORD: no override, for Office as here.
+    SetKillBitValue(key, "ActivationFilterOverride", REG_SZ, "1", 2);
+    EXPECT_EQ(inEveryView("?"), field("officeOverride"));
+    EXPECT_EQ(0u, Ctl("check --office " + c).code);
+
+    // The alternate, as the list writes CLSIDs, and whether it is blocked in every view.
+    const std::string alternate = "{" + Lower(Clsid(2)) + "}";
+    SetKillBitValue(c, "AlternateCLSID", REG_SZ, alternate.c_str(),
+                    static_cast<DWORD>(alternate.size() + 1));
+    JsonObject row = ParseJson(Ctl("list --json").out).at(0);
+    EXPECT_EQ(Clsid(2) + " false", row.at("alternate") + " " + row.at("alternateBlocked"));
+    ASSERT_EQ(0u, Ctl("block " + Clsid(2)).code);
+    row = ParseJson(Ctl("list --json").out).at(0);
+    EXPECT_EQ(Clsid(2) + " true", row.at("alternate") + " " + row.at("alternateBlocked"));
+    EXPECT_EQ(0u, Ctl("check " + c).code);
+    SetKillBitValue(c, "AlternateCLSID", REG_DWORD, &one, sizeof(one));
+    row = ParseJson(Ctl("list --json").out).at(0);
+    EXPECT_EQ("? null", row.at("alternate") + " " + row.at("alternateBlocked"));
+    DeleteCompatKey(key);
 }
 
 } // namespace

@@ -209,13 +209,18 @@ void DeleteTestClsidKeys(int group, int last) {
 }
 
 void SetFlags(const std::string& clsid, DWORD type, const void* data, DWORD size, REGSAM view) {
+    SetKillBitValue(clsid, kFlagsValue, type, data, size, view);
+}
+
+void SetKillBitValue(const std::string& clsid, const char* name, DWORD type, const void* data,
+                     DWORD size, REGSAM view) {
     for (REGSAM v : Views(view)) {
         HKEY hKey;
         ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, CompatKey(clsid).c_str(), 0,
                                                    NULL, 0, KEY_SET_VALUE | v, NULL, &hKey, NULL))
             << CompatKey(clsid);
-        EXPECT_EQ(ERROR_SUCCESS, ::RegSetValueExA(hKey, kFlagsValue, 0, type,
-                                                  static_cast<const BYTE*>(data), size));
+        EXPECT_EQ(ERROR_SUCCESS,
+                  ::RegSetValueExA(hKey, name, 0, type, static_cast<const BYTE*>(data), size));
         ::RegCloseKey(hKey);
     }
 }

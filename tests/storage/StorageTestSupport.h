@@ -86,6 +86,9 @@ void DeleteTestClsidKeys(int group, int last);
 void SetFlags(const std::string& clsid, DWORD type, const void* data, DWORD size,
               REGSAM view = kAllViews);
 void SetFlags(const std::string& clsid, DWORD value, REGSAM view = kAllViews);
+// Another value of the same key.
+void SetKillBitValue(const std::string& clsid, const char* name, DWORD type, const void* data,
+                     DWORD size, REGSAM view = kAllViews);
 // The value's four bytes in one view, of whatever type, or ~0 when the key or the value is
 // missing.
 DWORD FlagsIn(const std::string& clsid, REGSAM view);

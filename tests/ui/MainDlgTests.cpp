@@ -375,6 +375,11 @@ TEST_F(MainDlgLoad, InfoTipSaysWhatThisMachineKnowsOfTheRowsClsid) {
     const std::string strClass = "\xB2\xE2\xCA\xD4\xBF\xD8\xBC\xFE";
     const std::string strServer = "C:\\Windows\\system32\\quellbox-test.ocx";
     RegisteredClass registered(Clsid(11), strClass, strServer);
+    // Pages asking for the second row's control get the first's, which is blocked.
+    const std::string strAlternate = "{" + Clsid(11) + "}";
+    SetKillBitValue(Clsid(12), "AlternateCLSID", REG_SZ, strAlternate.c_str(),
+                    static_cast<DWORD>(strAlternate.size() + 1));
+    SetFlags(Clsid(11), 0x400);
     // The last row's control was killed by Microsoft in two documents.
     WriteList(ListFileText({{"Registered", Clsid(11)},
                             {"Unknown", Clsid(12)},
@@ -395,9 +400,11 @@ TEST_F(MainDlgLoad, InfoTipSaysWhatThisMachineKnowsOfTheRowsClsid) {
                   Format(IDS_TIP_KNOWN, "MS05-038, MS06-042"),
               strKnown);
     EXPECT_EQ(strWhole, strRegistered);
-    EXPECT_EQ(LoadText(IDS_TIP_NOT_REGISTERED), strUnknown);
+    const std::string strUnknownTip = LoadText(IDS_TIP_NOT_REGISTERED) + "\r\n" +
+                                      Format(IDS_TIP_ALTERNATE_BLOCKED, Clsid(11).c_str());
+    EXPECT_EQ(strUnknownTip, strUnknown);
     EXPECT_EQ(strWhole.substr(0, nClassAt), strCut) << "cut inside a double-byte character";
-    EXPECT_EQ("Unknown\r\n" + LoadText(IDS_TIP_NOT_REGISTERED), strFolded);
+    EXPECT_EQ("Unknown\r\n" + strUnknownTip, strFolded);
 }
 
 // Where Chinese cannot be shown (a second run of these tests, in code page 1252): both dialogs,
