@@ -183,7 +183,7 @@ void AddKillBitCells(const KillBitFlags& flags, std::vector<CString>* pRow) {
                 return FlagsCell(value.state, value.value);
             }));
         if (reader.reader == READER_IE) {
-            const CString strAlternate = flags.Alternate();
+            const CString strAlternate = ReadAlternate(flags);
             const bool bKnown = !strAlternate.IsEmpty() && strAlternate.Compare("?") != 0;
             pRow->push_back(strAlternate);
             pRow->push_back(!bKnown                                      ? ""

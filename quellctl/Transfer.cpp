@@ -182,7 +182,7 @@ std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries, uns
                 values.push_back({OVERRIDE_VALUE_NAME, read.override});
             // 64-bit Windows names its 32-bit view by a path in the 64-bit one. A file made on
             // 32-bit Windows carries both paths of a key that every view has.
-            CString strBelowSoftware = key.strKeyPath.Mid(static_cast<int>(strlen("Software\\")));
+            const CString& strBelowSoftware = key.strBelowSoftware;
             bool bBothPaths = key.samView == 0 && key.pConsumer->views == IN_EVERY_VIEW;
             for (const auto& value : values) {
                 if (key.samView == KEY_WOW64_32KEY || bBothPaths)

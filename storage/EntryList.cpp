@@ -116,7 +116,8 @@ void FindPositionsAsRead(const std::vector<EntryAt>& inFile, const std::vector<E
 
 // The controls whose kill bits stay as the registry holds them: each of their rows still shows
 // the state it was read in, and another program changed the kill bits since.
-std::unordered_set<std::string> ChangedElsewhere(const std::vector<Entry>& rows) {
+std::unordered_set<std::string> ChangedElsewhere(const std::vector<Entry>& rows,
+                                                 const std::vector<KillBitKey>& locations) {
     std::unordered_map<std::string, DWORD> asRead; // a control's views as its first row read them
     std::unordered_set<std::string> touched;
     for (const Entry& row : rows) {
@@ -130,7 +131,7 @@ std::unordered_set<std::string> ChangedElsewhere(const std::vector<Entry>& rows)
     std::unordered_set<std::string> changed;
     for (const auto& control : asRead) {
         if (touched.count(control.first) == 0 &&
-            ReadBlockedViews(KillBitKeyPath(control.first.c_str())) != control.second)
+            ReadKillBitFlags(control.first.c_str(), locations).BlockedViews() != control.second)
             changed.insert(control.first);
     }
     return changed;
@@ -162,8 +163,9 @@ bool EntryList::Load(IEntrySink& sink, ListAsRead* pAsRead) {
     if (!pApp->LoadProfile())
         return false;
     ListAsRead asRead;
+    const std::vector<KillBitKey> locations = KillBitLocations(READER_IE);
     for (EntryAt& at : ReadEntries(pApp, &asRead.skipped)) {
-        ReadBlocked(at.entry);
+        ReadBlocked(at.entry, locations);
         asRead.clsids.insert(static_cast<LPCSTR>(at.entry.strClsid));
         sink.AddEntry(at.entry);
     }
@@ -172,9 +174,10 @@ bool EntryList::Load(IEntrySink& sink, ListAsRead* pAsRead) {
     return true;
 }
 
-void EntryList::ReadBlocked(Entry& entry) {
-    entry.dwViewsAsRead = ReadBlockedViews(KillBitKeyPath(entry.strClsid));
-    entry.bBlocked = entry.dwViewsAsRead == AllViewsBlocked();
+void EntryList::ReadBlocked(Entry& entry, const std::vector<KillBitKey>& locations) {
+    const KillBitFlags flags = ReadKillBitFlags(entry.strClsid, locations);
+    entry.dwViewsAsRead = flags.BlockedViews();
+    entry.bBlocked = flags.IsBlocked();
 }
 
 std::vector<Entry> EntryList::MergeRepeats(const std::vector<Entry>& rows) {
@@ -222,11 +225,12 @@ SaveResult EntryList::Save(const IEntrySource& source, SaveWhat what, const List
     }
     std::unordered_map<std::string, bool> ticked;
     std::unordered_set<std::string> changedElsewhere;
+    const std::vector<KillBitKey> locations = KillBitLocations(READER_IE);
     if (what == LIST_AND_FLAGS) {
         const std::vector<Entry> shown(rows.begin(), rows.begin() + nCount);
         for (const Entry& control : MergeRepeats(shown))
             ticked[static_cast<LPCSTR>(control.strClsid)] = control.bBlocked;
-        changedElsewhere = ChangedElsewhere(shown);
+        changedElsewhere = ChangedElsewhere(shown, locations);
     }
     // Only a Unicode file holds names that the rows may not show whole.
     if (pApp->IsProfileUnicode())
@@ -244,7 +248,7 @@ SaveResult EntryList::Save(const IEntrySource& source, SaveWhat what, const List
         }
         const std::string clsid = static_cast<LPCSTR>(entry.strClsid);
         if (what == LIST_AND_FLAGS && nPosition < nCount && changedElsewhere.count(clsid) == 0 &&
-            !SetBlocked(KillBitKeyPath(entry.strClsid), ticked[clsid]))
+            !SetBlocked(KillBitKeys(locations, entry.strClsid), ticked[clsid]))
             result.registryFailures.push_back(nPosition);
     }
     if (result.bListFileSaved && !pApp->SaveProfile()) {

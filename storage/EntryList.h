@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/String.h"
+#include "storage/KillBit.h"
 
 #include <string>
 #include <unordered_set>
@@ -15,8 +16,8 @@ struct Entry {
     CString strName;  // as the user typed it
     CString strClsid; // trimmed and upper-cased, without braces
     bool bBlocked;    // the row's check box
-    // ReadBlockedViews when bBlocked was last read from the registry: whether the user changed
-    // the box since, and whether another program changed the kill bits since.
+    // KillBitFlags::BlockedViews when bBlocked was last read from the registry: whether the user
+    // changed the box since, and whether another program changed the kill bits since.
     DWORD dwViewsAsRead = VIEWS_UNREAD;
 };
 
@@ -81,8 +82,9 @@ int FindClsid(const IEntrySource& source, const CString& strClsid);
 // empty.
 bool Load(IEntrySink& sink, ListAsRead* pAsRead = NULL);
 
-// The entry's box as the registry has it now, and what it was read from.
-void ReadBlocked(Entry& entry);
+// The entry's box as Internet Explorer's kill bits have it now, and what it was read from.
+void ReadBlocked(Entry& entry,
+                 const std::vector<KillBitKey>& locations = KillBitLocations(READER_IE));
 
 // Each control once, where and under the name it is first listed; blocked when any of its rows
 // is ticked: a tool that blocks errs on the side of blocking.

@@ -10,28 +10,29 @@ DWORD FlagsWithKillBit(DWORD dwFlags, bool bBlocked) {
 
 namespace {
 
-// The dialog's key, and the first row below.
-const char kInternetExplorer[] = "Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility";
+// Where every reader looks; exports name the 32-bit view by its path in the 64-bit one below it.
+const char kSoftware[] = "Software\\";
 
-// Every place where a program reads kill bits: a new consumer is one more row. Every key begins
-// with "Software\": exports name the 32-bit view by its path in the 64-bit one.
+// Every place where a program reads kill bits, below kSoftware: a new consumer is one more row.
 const KillBitConsumer kConsumers[] = {
-    {READER_IE, IN_EVERY_VIEW, NULL, kInternetExplorer},
+    // The dialog's key.
+    {READER_IE, IN_EVERY_VIEW, NULL, "Microsoft\\Internet Explorer\\ActiveX Compatibility"},
     // Office's common key, MS10-036's, for every version; 32-bit Office reads it in the 32-bit
     // view.
-    {READER_OFFICE, IN_EVERY_VIEW, NULL, "Software\\Microsoft\\Office\\Common\\COM Compatibility"},
+    {READER_OFFICE, IN_EVERY_VIEW, NULL, "Microsoft\\Office\\Common\\COM Compatibility"},
     // Each version's own key.
-    {READER_OFFICE, IN_EVERY_VIEW, "Software\\Microsoft\\Office\\<N>.0\\Common",
-     "Software\\Microsoft\\Office\\<N>.0\\Common\\COM Compatibility"},
+    {READER_OFFICE, IN_EVERY_VIEW, "Microsoft\\Office\\<N>.0\\Common",
+     "Microsoft\\Office\\<N>.0\\Common\\COM Compatibility"},
     // Click-to-Run keeps its virtual registry in the 64-bit view for Office of either bitness;
     // 32-bit Office finds its "Software" under Wow6432Node there, on 64-bit Windows only.
-    {READER_OFFICE, IN_NATIVE_VIEW, "Software\\Microsoft\\Office\\ClickToRun",
-     "Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\"
+    {READER_OFFICE, IN_NATIVE_VIEW, "Microsoft\\Office\\ClickToRun",
+     "Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\"
      "Software\\Microsoft\\Office\\16.0\\Common\\COM Compatibility"},
-    {READER_OFFICE, IN_64BIT_VIEW, "Software\\Microsoft\\Office\\ClickToRun",
-     "Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\"
+    {READER_OFFICE, IN_64BIT_VIEW, "Microsoft\\Office\\ClickToRun",
+     "Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\"
      "Software\\Wow6432Node\\Microsoft\\Office\\16.0\\Common\\COM Compatibility"},
 };
+const KillBitConsumer& kInternetExplorer = kConsumers[0];
 
 const char kVersion[] = "<N>.0";
 
@@ -80,7 +81,7 @@ std::vector<CString> Versions(LPCSTR pszPattern, REGSAM samView) {
         return std::vector<CString>(1);
     std::vector<CString> versions;
     CRegKey key;
-    CString strParent(pszPattern, static_cast<int>(pszAt - pszPattern) - 1);
+    CString strParent = kSoftware + CString(pszPattern, static_cast<int>(pszAt - pszPattern) - 1);
     if (key.Open(HKEY_LOCAL_MACHINE, strParent, KEY_ENUMERATE_SUB_KEYS | samView) != ERROR_SUCCESS)
         return versions;
     CString strName;
@@ -145,28 +146,42 @@ bool SetBlockedInView(LPCSTR pszKeyPath, bool bBlocked, REGSAM samView, bool bFu
 
 } // namespace
 
-CString KillBitKeyPath(LPCSTR pszClsid) { return ClsidKeyPath(kInternetExplorer, pszClsid); }
-
-bool IsBlocked(LPCSTR pszKeyPath) { return ReadBlockedViews(pszKeyPath) == AllViewsBlocked(); }
-
-DWORD ReadBlockedViews(LPCSTR pszKeyPath) {
-    DWORD dwViews = 0;
-    DWORD dwViewBit = 1;
-    for (REGSAM samView : RegistryViews()) {
-        if (ReadRegDword(HKEY_LOCAL_MACHINE, pszKeyPath, KILL_BIT_VALUE_NAME, samView) & KILL_BIT)
-            dwViews |= dwViewBit;
-        dwViewBit <<= 1;
-    }
-    return dwViews;
+CString KillBitKeyPath(LPCSTR pszClsid) {
+    return ClsidKeyPath(kSoftware + CString(kInternetExplorer.pszParent), pszClsid);
 }
 
-DWORD AllViewsBlocked() { return (1u << RegistryViews().GetCount()) - 1; }
+namespace {
+
+// Internet Explorer's key at a path of the caller's, in every view.
+std::vector<KillBitKey> KeysAt(LPCSTR pszKeyPath) {
+    std::vector<KillBitKey> keys;
+    for (REGSAM samView : RegistryViews())
+        keys.push_back({&kInternetExplorer, samView, CString(), pszKeyPath});
+    return keys;
+}
+
+KillBitFlags ReadFlags(const std::vector<KillBitKey>& keys) {
+    KillBitFlags flags;
+    for (const KillBitKey& key : keys) {
+        KillBitValue value = {key, RAW_MISSING, 0, RAW_MISSING, 0};
+        CRegKey regKey;
+        if (regKey.Open(HKEY_LOCAL_MACHINE, key.strKeyPath, KEY_QUERY_VALUE | key.samView) ==
+            ERROR_SUCCESS) {
+            value.state = regKey.QueryDword(KILL_BIT_VALUE_NAME, &value.value);
+            if (key.pConsumer->reader == READER_OFFICE)
+                value.overrideState = QueryOverride(regKey, &value.override);
+        }
+        flags.values.push_back(value);
+    }
+    return flags;
+}
+
+} // namespace
+
+bool IsBlocked(LPCSTR pszKeyPath) { return ReadFlags(KeysAt(pszKeyPath)).IsBlocked(); }
 
 bool SetBlocked(LPCSTR pszKeyPath, bool bBlocked) {
-    bool bAll = true;
-    for (REGSAM samView : RegistryViews())
-        bAll = SetBlockedInView(pszKeyPath, bBlocked, samView) && bAll;
-    return bAll;
+    return SetBlocked(KeysAt(pszKeyPath), bBlocked);
 }
 
 std::vector<KillBitKey> KillBitLocations(unsigned readers) {
@@ -178,10 +193,12 @@ std::vector<KillBitKey> KillBitLocations(unsigned readers) {
             if (!InView(row.views, samView))
                 continue;
             for (const CString& strVersion : Versions(row.pszAppliesIf, samView)) {
-                if (row.pszAppliesIf == NULL ||
-                    RegKeyExists(HKEY_LOCAL_MACHINE, WithVersion(row.pszAppliesIf, strVersion),
-                                 samView))
-                    locations.push_back({&row, samView, WithVersion(row.pszParent, strVersion)});
+                if (row.pszAppliesIf != NULL &&
+                    !RegKeyExists(HKEY_LOCAL_MACHINE,
+                                  kSoftware + WithVersion(row.pszAppliesIf, strVersion), samView))
+                    continue;
+                const CString strParent = WithVersion(row.pszParent, strVersion);
+                locations.push_back({&row, samView, strParent, kSoftware + strParent});
             }
         }
     }
@@ -190,8 +207,10 @@ std::vector<KillBitKey> KillBitLocations(unsigned readers) {
 
 std::vector<KillBitKey> KillBitKeys(const std::vector<KillBitKey>& locations, LPCSTR pszClsid) {
     std::vector<KillBitKey> keys = locations;
-    for (KillBitKey& key : keys)
+    for (KillBitKey& key : keys) {
+        key.strBelowSoftware = ClsidKeyPath(key.strBelowSoftware, pszClsid);
         key.strKeyPath = ClsidKeyPath(key.strKeyPath, pszClsid);
+    }
     return keys;
 }
 
@@ -227,13 +246,21 @@ bool KillBitFlags::IsBlockedForEmbeddingOnly() const {
     return bAny && withoutOverrides.IsBlocked(READER_OFFICE);
 }
 
-CString KillBitFlags::Alternate() const {
+DWORD KillBitFlags::BlockedViews() const {
+    DWORD dwViews = 0;
     for (const KillBitValue& value : values) {
-        if (!value.strAlternate.IsEmpty())
-            return value.strAlternate;
+        DWORD dwViewBit = 1;
+        for (REGSAM samView : RegistryViews()) {
+            if (value.key.pConsumer->reader == READER_IE && value.key.samView == samView &&
+                (value.value & KILL_BIT) != 0)
+                dwViews |= dwViewBit;
+            dwViewBit <<= 1;
+        }
     }
-    return CString();
+    return dwViews;
 }
+
+DWORD AllViewsBlocked() { return (1u << RegistryViews().GetCount()) - 1; }
 
 bool KillBitFlags::IsPartlyBlocked() const {
     for (const KillBitValue& value : values) {
@@ -244,26 +271,25 @@ bool KillBitFlags::IsPartlyBlocked() const {
 }
 
 KillBitFlags ReadKillBitFlags(LPCSTR pszClsid, const std::vector<KillBitKey>& locations) {
-    KillBitFlags flags;
-    for (const KillBitKey& key : KillBitKeys(locations, pszClsid)) {
-        KillBitValue value = {key, RAW_MISSING, 0, RAW_MISSING, 0, CString()};
-        CRegKey regKey;
-        if (regKey.Open(HKEY_LOCAL_MACHINE, key.strKeyPath, KEY_QUERY_VALUE | key.samView) ==
-            ERROR_SUCCESS) {
-            value.state = regKey.QueryDword(KILL_BIT_VALUE_NAME, &value.value);
-            if (key.pConsumer->reader == READER_OFFICE)
-                value.overrideState = QueryOverride(regKey, &value.override);
-            CString strAlternate;
-            if (key.pConsumer->reader == READER_IE && regKey.HasValue(ALTERNATE_VALUE_NAME) &&
-                (!regKey.QueryString(ALTERNATE_VALUE_NAME, &strAlternate) ||
-                 !ParseClsid(strAlternate, &value.strAlternate)))
-                value.strAlternate = "?";
-        }
-        flags.values.push_back(value);
-    }
-    return flags;
+    return ReadFlags(KillBitKeys(locations, pszClsid));
 }
 
 KillBitFlags ReadKillBitFlags(LPCSTR pszClsid) {
     return ReadKillBitFlags(pszClsid, KillBitLocations(READER_IE));
+}
+
+CString ReadAlternate(const KillBitFlags& flags) {
+    for (const KillBitValue& value : flags.values) {
+        CRegKey key;
+        CString strText, strClsid;
+        if (value.key.pConsumer->reader != READER_IE ||
+            key.Open(HKEY_LOCAL_MACHINE, value.key.strKeyPath,
+                     KEY_QUERY_VALUE | value.key.samView) != ERROR_SUCCESS ||
+            !key.HasValue(ALTERNATE_VALUE_NAME))
+            continue;
+        if (key.QueryString(ALTERNATE_VALUE_NAME, &strText) && ParseClsid(strText, &strClsid))
+            return strClsid;
+        return "?";
+    }
+    return CString();
 }

@@ -23,13 +23,10 @@ CString KillBitKeyPath(LPCSTR pszClsid);
 // The flags with the kill bit set or cleared and every other bit kept.
 DWORD FlagsWithKillBit(DWORD dwFlags, bool bBlocked);
 
-// True when the control's flags have the kill bit in every view, whatever other bits they
+// Internet Explorer's kill bit at a key path, in every view: KillBitFlags's rule (below) for
+// that one key. True when the flags have the kill bit in every view, whatever other bits they
 // have: a control blocked in one view only can still load in the other.
 bool IsBlocked(LPCSTR pszKeyPath);
-// The views whose flags have the kill bit: bit i for RegistryViews()'s view i. IsBlocked is every
-// view's bit, AllViewsBlocked().
-DWORD ReadBlockedViews(LPCSTR pszKeyPath);
-DWORD AllViewsBlocked();
 // Sets or clears the kill bit alone in every view and keeps the other flags; a missing value
 // counts as 0. True when every view now holds the wanted state. A value that already holds it
 // needs no write access, nor does a missing one that is to stay clear, so a standard user's save
@@ -38,6 +35,7 @@ bool SetBlocked(LPCSTR pszKeyPath, bool bBlocked);
 
 // The programs that read kill bits; quellctl covers Office on request.
 enum KillBitReader { READER_IE = 1, READER_OFFICE = 2 };
+const unsigned READER_ALL = READER_IE | READER_OFFICE;
 
 // Which of RegistryViews() a consumer's keys live in.
 enum KillBitViews {
@@ -51,9 +49,9 @@ enum KillBitViews {
 struct KillBitConsumer {
     KillBitReader reader;
     KillBitViews views;
-    // Under HKEY_LOCAL_MACHINE: the key that must exist in a view for the row to apply there
-    // (NULL: it always applies), and the parent of the "{CLSID}" keys. A component "<N>.0" stands
-    // for each Office version that has the key: "16.0", "15.0", ...
+    // Under HKEY_LOCAL_MACHINE\Software, where every reader looks: the key that must exist in a
+    // view for the row to apply there (NULL: it always applies), and the parent of the "{CLSID}"
+    // keys. A component "<N>.0" stands for each Office version that has the key: "16.0", ...
     LPCSTR pszAppliesIf;
     LPCSTR pszParent;
 };
@@ -62,7 +60,8 @@ struct KillBitConsumer {
 struct KillBitKey {
     const KillBitConsumer* pConsumer;
     REGSAM samView;
-    CString strKeyPath; // under HKEY_LOCAL_MACHINE
+    CString strBelowSoftware; // under HKEY_LOCAL_MACHINE\Software: what exports name it by
+    CString strKeyPath;       // under HKEY_LOCAL_MACHINE
 };
 
 // Where the readers (KillBitReader bits) look on this machine now: the parents of the "{CLSID}"
@@ -86,9 +85,6 @@ struct KillBitValue {
     // Office's keys: ActivationFilterOverride; only a REG_DWORD holds one. RAW_MISSING elsewhere.
     RawDwordState overrideState;
     DWORD override; // 0 unless RAW_DWORD
-    // Internet Explorer's keys: AlternateCLSID in the list's form, "?" for a value that holds no
-    // CLSID, empty when there is none.
-    CString strAlternate;
 
     bool IsEmbeddingOnly() const {
         return overrideState == RAW_DWORD && override == OVERRIDE_EMBEDDING_ONLY;
@@ -104,12 +100,19 @@ struct KillBitFlags {
     bool IsBlocked(unsigned readers = READER_IE) const;
     // Every Office key holds the kill bit, but an override leaves other activation open.
     bool IsBlockedForEmbeddingOnly() const;
-    // The first of Internet Explorer's keys' alternates, or empty.
-    CString Alternate() const;
+    // The views whose Internet Explorer key has the kill bit: bit i for RegistryViews()'s view i.
+    // IsBlocked is AllViewsBlocked().
+    DWORD BlockedViews() const;
     // Internet Explorer's kill bit in some views but not in all: a list row, with its one check
     // box, would unblock such a control at the dialog's next OK.
     bool IsPartlyBlocked() const;
 };
+// BlockedViews of a control blocked in every view.
+DWORD AllViewsBlocked();
 // At the locations of KillBitLocations(), or at Internet Explorer's alone.
 KillBitFlags ReadKillBitFlags(LPCSTR pszClsid, const std::vector<KillBitKey>& locations);
 KillBitFlags ReadKillBitFlags(LPCSTR pszClsid);
+// The control that Internet Explorer loads in place of this one, from its first key that names
+// one: its CLSID in the list's form, "?" for a value that holds no CLSID, else empty. Read apart
+// from the flags, since only what a person reads shows it.
+CString ReadAlternate(const KillBitFlags& flags);

@@ -111,7 +111,7 @@ CString DescribeKnownKillBit(const CString& strClsid) {
 // A line naming the control that Internet Explorer loads in its place, and whether that one is
 // blocked too; else nothing.
 CString DescribeAlternate(const CString& strClsid) {
-    const CString strAlternate = ReadKillBitFlags(strClsid).Alternate();
+    const CString strAlternate = ReadAlternate(ReadKillBitFlags(strClsid));
     if (strAlternate.IsEmpty() || strAlternate.Compare("?") == 0)
         return CString();
     const bool bBlocked = ReadKillBitFlags(strAlternate).IsBlocked();

@@ -291,6 +291,8 @@ protected:
     void TearDown() override { Clean(); }
     void Clean() {
         DeleteTestClsidKeys(kGroup, kLastClsid);
+        for (int n = 1; n <= kLastClsid; ++n)
+            DeleteCompatKey(OfficeKey(Clsid(n)));
         DeleteClassKeys();
     }
 
@@ -994,7 +996,6 @@ TEST_F(Quellctl, OfficeOverridesAndAlternatesAreShownCheckedAndBlocked) {
     auto inEveryView = [](const std::string& value) {
         return HasTwoRegistryViews() ? value + " " + value : value;
     };
-    DeleteCompatKey(key);
     WriteList({{"one", c}});
     ASSERT_EQ(0u, Ctl("block --office " + c).code);
     EXPECT_EQ(inEveryView("null"), field("officeOverride"));
@@ -1033,7 +1034,6 @@ TEST_F(Quellctl, OfficeOverridesAndAlternatesAreShownCheckedAndBlocked) {
     SetKillBitValue(c, "AlternateCLSID", REG_DWORD, &one, sizeof(one));
     row = ParseJson(Ctl("list --json").out).at(0);
     EXPECT_EQ("? null", row.at("alternate") + " " + row.at("alternateBlocked"));
-    DeleteCompatKey(key);
 }
 
 } // namespace
