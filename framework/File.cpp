@@ -3,6 +3,7 @@
 #include "framework/String.h"
 
 #include <stdlib.h>
+#include <string.h>
 #include <wchar.h>
 #include <wctype.h>
 
@@ -140,6 +141,31 @@ bool AfxReadFile(LPCSTR pszPath, std::string* pBytes, DWORD dwMaxBytes) {
     CloseHandle(h);
     SetLastError(error);
     return ok;
+}
+
+AfxTextMark AfxFindTextMark(const char* pData, size_t nSize) {
+    if (nSize >= 3 && memcmp(pData, "\xEF\xBB\xBF", 3) == 0)
+        return AFX_UTF8_MARK;
+    if (nSize >= 2 && memcmp(pData, "\xFF\xFE", 2) == 0)
+        return AFX_UTF16LE_MARK;
+    if (nSize >= 2 && memcmp(pData, "\xFE\xFF", 2) == 0)
+        return AFX_UTF16BE_MARK;
+    return AFX_NO_MARK;
+}
+
+size_t AfxTextMarkLength(AfxTextMark mark) {
+    return mark == AFX_UTF8_MARK ? 3 : mark == AFX_NO_MARK ? 0 : 2;
+}
+
+bool AfxReadTextFile(LPCSTR pszPath, std::string* pBytes, DWORD dwMaxBytes) {
+    if (!AfxReadFile(pszPath, pBytes, dwMaxBytes))
+        return false;
+    if (AfxFindTextMark(pBytes->data(), pBytes->size()) == AFX_UTF16BE_MARK) {
+        pBytes->clear();
+        SetLastError(ERROR_UNSUPPORTED_TYPE);
+        return false;
+    }
+    return true;
 }
 
 std::string AfxOrphanedTempFile(LPCSTR pszPath) {

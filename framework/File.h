@@ -20,6 +20,14 @@ const DWORD AFX_MAX_FILE_BYTES = 256 * 1024 * 1024;
 // ERROR_PATH_NOT_FOUND when it does not exist, ERROR_FILE_TOO_LARGE beyond dwMaxBytes); *pBytes
 // is then empty.
 bool AfxReadFile(LPCSTR pszPath, std::string* pBytes, DWORD dwMaxBytes = AFX_MAX_FILE_BYTES);
+// Text files by the byte-order mark they start with, as Notepad writes them.
+enum AfxTextMark { AFX_NO_MARK, AFX_UTF8_MARK, AFX_UTF16LE_MARK, AFX_UTF16BE_MARK };
+AfxTextMark AfxFindTextMark(const char* pData, size_t nSize);
+size_t AfxTextMarkLength(AfxTextMark mark);
+// AfxReadFile for a text file of ours: big-endian UTF-16 is text that no reader here keeps, so
+// it fails with ERROR_UNSUPPORTED_TYPE rather than being read as something else.
+bool AfxReadTextFile(LPCSTR pszPath, std::string* pBytes, DWORD dwMaxBytes = AFX_MAX_FILE_BYTES);
+
 // For a file that does not exist: the temporary file that a save of this process, or of one that
 // has ended, left beside it when it could not move it into place, and which then holds the last
 // contents saved; the newest when there are several. Empty when there is none, or the file exists.

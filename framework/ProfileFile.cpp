@@ -9,7 +9,6 @@ namespace {
 typedef std::unordered_map<std::string, size_t> KeyIndex;
 
 const char kUtf8Mark[] = "\xEF\xBB\xBF";
-const char kUtf16Mark[] = "\xFF\xFE";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 
@@ -187,7 +186,7 @@ bool IsStorableSection(LPCSTR psz) {
 bool CProfileFile::Read(LPCSTR pszPath) {
     Parse(NULL, 0);
     std::string data;
-    if (!pszPath || !AfxReadFile(pszPath, &data, AFX_MAX_PROFILE_BYTES)) {
+    if (!pszPath || !AfxReadTextFile(pszPath, &data, AFX_MAX_PROFILE_BYTES)) {
         DWORD error = pszPath ? GetLastError() : ERROR_INVALID_NAME;
         bool bMissing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
         if (bMissing && !AfxOrphanedTempFile(pszPath).empty()) {
@@ -195,12 +194,6 @@ bool CProfileFile::Read(LPCSTR pszPath) {
             return false;
         }
         return bMissing;
-    }
-    // Big-endian UTF-16 is text this engine cannot keep: taken for ANSI, it would read as empty
-    // and be written over with lines of another encoding.
-    if (data.compare(0, 2, "\xFE\xFF") == 0) {
-        SetLastError(ERROR_UNSUPPORTED_TYPE);
-        return false;
     }
     Parse(data.data(), data.size());
     return true;
@@ -224,13 +217,12 @@ void CProfileFile::Parse(const char* pData, size_t nSize) {
     m_sections.clear();
     const char* p = pData;
     const char* end = pData + nSize;
-    if (nSize >= 3 && memcmp(p, kUtf8Mark, 3) == 0) {
-        m_prefix.assign(p, 3);
-        p += 3;
-    } else if (nSize >= 2 && memcmp(p, kUtf16Mark, 2) == 0) {
-        m_prefix.assign(p, 2);
-        m_bUnicode = true;
-        p += 2;
+    // A UTF-8 file's text stays in its bytes, as Windows reads it; a UTF-16 one is converted.
+    const AfxTextMark mark = AfxFindTextMark(p, nSize);
+    if (mark == AFX_UTF8_MARK || mark == AFX_UTF16LE_MARK) {
+        m_prefix.assign(p, AfxTextMarkLength(mark));
+        m_bUnicode = mark == AFX_UTF16LE_MARK;
+        p += m_prefix.size();
     }
     if (!m_bUnicode) {
         for (const char* next; p < end; p = next) {

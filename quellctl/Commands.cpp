@@ -490,7 +490,7 @@ int ExportCommand(LPCSTR pszFile, bool bGpp, unsigned readers) {
 
 int ImportCommand(LPCSTR pszFile) {
     std::string bytes;
-    if (!AfxReadFile(pszFile, &bytes)) {
+    if (!AfxReadTextFile(pszFile, &bytes)) {
         PrintError("cannot read %s: %s", pszFile,
                    static_cast<LPCSTR>(AfxGetSystemMessage(::GetLastError())));
         return EXIT_FAILED;

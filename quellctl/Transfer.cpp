@@ -1,5 +1,6 @@
 #include "quellctl/Transfer.h"
 
+#include "framework/File.h"
 #include "quellctl/Table.h"
 #include "storage/ComRegistration.h"
 
@@ -15,18 +16,18 @@ const char kCompatKey[] = "\\ActiveX Compatibility\\";
 // Text in the ANSI code page from a file's bytes: UTF-16LE and UTF-8 files are known by their
 // byte-order mark (Notepad writes one), anything else is taken as ANSI already.
 std::string ToAnsi(const std::string& bytes) {
-    static const char kUtf16Mark[] = "\xFF\xFE";
-    static const char kUtf8Mark[] = "\xEF\xBB\xBF";
-    if (bytes.compare(0, 3, kUtf8Mark) == 0) {
+    const AfxTextMark mark = AfxFindTextMark(bytes.data(), bytes.size());
+    const size_t cbMark = AfxTextMarkLength(mark);
+    if (mark == AFX_UTF8_MARK) {
         std::vector<wchar_t> wide =
-            AfxWiden(bytes.data() + 3, static_cast<int>(bytes.size() - 3), CP_UTF8);
+            AfxWiden(bytes.data() + cbMark, static_cast<int>(bytes.size() - cbMark), CP_UTF8);
         return AfxNarrow(wide.data(), static_cast<int>(wide.size()));
     }
-    if (bytes.compare(0, 2, kUtf16Mark) != 0)
+    if (mark != AFX_UTF16LE_MARK)
         return bytes;
-    std::vector<wchar_t> wide((bytes.size() - 2) / 2);
+    std::vector<wchar_t> wide((bytes.size() - cbMark) / 2);
     if (!wide.empty())
-        memcpy(wide.data(), bytes.data() + 2, wide.size() * 2);
+        memcpy(wide.data(), bytes.data() + cbMark, wide.size() * 2);
     return AfxNarrow(wide.data(), static_cast<int>(wide.size()));
 }
 

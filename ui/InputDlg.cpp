@@ -1,15 +1,11 @@
 #include "ui/InputDlg.h"
 
+#include "storage/ClsidText.h"
 #include "ui/resource.h"
 
 namespace {
 
-const int kClsidLength = 36;
 const int kNameLength = 50;
-
-bool HasHyphensInPlace(const CString& strClsid) {
-    return strClsid[8] == '-' && strClsid[13] == '-' && strClsid[18] == '-' && strClsid[23] == '-';
-}
 
 } // namespace
 
@@ -20,7 +16,7 @@ CInputDlg::CInputDlg() : CDialog(IDD_INPUT) {}
 
 void CInputDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, IDC_CLSID, m_strClsid);
-    DDV_MaxChars(pDX, m_strClsid, kClsidLength);
+    DDV_MaxChars(pDX, m_strClsid, CLSID_TEXT_LENGTH);
     DDX_Text(pDX, IDC_NAME, m_strName);
     DDV_MaxChars(pDX, m_strName, kNameLength);
 }
@@ -33,13 +29,15 @@ void CInputDlg::OnOK() {
         AfxMessageBox(IDS_NAME_EMPTY);
         return;
     }
-    if (m_strClsid.GetLength() != kClsidLength) {
+    switch (CheckTypedClsid(m_strClsid)) {
+    case CLSID_WRONG_LENGTH:
         AfxMessageBox(IDS_CLSID_LENGTH);
         return;
-    }
-    if (!HasHyphensInPlace(m_strClsid)) {
+    case CLSID_HYPHEN_MISSING:
         AfxMessageBox(IDS_CLSID_FORMAT);
         return;
+    case CLSID_TYPED_OK:
+        break;
     }
     CDialog::OnOK();
 }

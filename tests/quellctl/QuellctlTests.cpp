@@ -565,6 +565,11 @@ TEST_F(Quellctl, ImportOfTextSkipsBadAndDuplicateLinesAndKeepsFlags) {
     EXPECT_EQ("", o.err);
     EXPECT_TRUE(Contains(List(), "N3=" + std::string(kGbkName) + "\r\nS3=" + Clsid(8) + "\r\n"));
 
+    // Big-endian UTF-16 is refused, as the list file refuses it.
+    WriteFileBytes(file, std::string("\xFE\xFF\0{", 4));
+    o = Ctl("import \"" + file + "\"");
+    EXPECT_TRUE(o.code == 1 && Contains(o.err, file)) << o.err;
+
     // CR-only line ends, and names as the dialog could have taken them: one line, 50 bytes.
     std::string longName;
     for (int i = 0; i < 30; ++i)
