@@ -173,13 +173,20 @@ BOOL CString::LoadString(UINT nID) {
 }
 
 void CString::Format(LPCSTR pszFormat, ...) {
+    va_list args;
+    va_start(args, pszFormat);
+    FormatV(pszFormat, args);
+    va_end(args);
+}
+
+void CString::FormatV(LPCSTR pszFormat, va_list args) {
     for (int size = 256;; size *= 2) {
         std::string text(size, '\0');
-        va_list args;
-        va_start(args, pszFormat);
+        va_list copy;
+        va_copy(copy, args);
         // -1 (older runtimes) or a count of size or more: it did not fit.
-        int n = _vsnprintf(&text[0], size, pszFormat, args);
-        va_end(args);
+        int n = _vsnprintf(&text[0], size, pszFormat, copy);
+        va_end(copy);
         if (n >= 0 && n < size) {
             *this = CString(text.data(), n);
             return;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <stdarg.h>
 #include <string.h>
 
 #include <string>
@@ -43,6 +44,7 @@ public:
     BOOL LoadString(UINT nID);
     // printf-style, into a buffer as large as the result needs.
     void Format(LPCSTR pszFormat, ...);
+    void FormatV(LPCSTR pszFormat, va_list args);
 
     // Writable buffer of at least nMinLength bytes plus the terminator; ReleaseBuffer takes
     // the new length from the first NUL.

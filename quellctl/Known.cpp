@@ -1,6 +1,8 @@
 // known, check --known and block --known: the controls of Microsoft's kill-bit catalogue.
 #include "quellctl/Commands.h"
 
+#include "quellctl/KillBitColumns.h"
+#include "storage/ComRegistration.h"
 #include "storage/KnownKillBits.h"
 
 namespace {
@@ -37,7 +39,7 @@ std::vector<Entry> KnownEntries(bool bInstalledOnly) {
 
 } // namespace
 
-int KnownCommand(const KnownOptions& options) {
+int KnownCommand(COutput& out, const KnownOptions& options) {
     KnownRows rows = LoadKnownRows(true);
     std::vector<CColumn> columns = {{"CLSID", "clsid", JSON_TEXT},
                                     {"Product", "product", JSON_UTF8},
@@ -45,7 +47,7 @@ int KnownCommand(const KnownOptions& options) {
                                     {"Installed", "installed", JSON_YES_NO}};
     AddKillBitColumns(&columns);
     CTable table(columns);
-    const std::vector<KillBitKey> locations = KillBitLocations(READER_IE | READER_OFFICE);
+    const std::vector<KillBitKey> locations = KillBitLocations(READER_ALL);
     for (size_t i = 0; i < rows.controls.size(); ++i) {
         if (options.bInstalledOnly && !rows.installed[i])
             continue;
@@ -60,17 +62,18 @@ int KnownCommand(const KnownOptions& options) {
         AddKillBitCells(flags, &row);
         table.AddRow(row);
     }
-    Print(FormatTable(table, options.format));
+    out.Print(FormatTable(table, options.format));
     return EXIT_OK;
 }
 
-int CheckKnownCommand(const KnownOptions& options) {
-    return CheckEntries(KnownEntries(options.bInstalledOnly), options.readers);
+// Microsoft killed these for Internet Explorer, which is all they are checked and blocked for.
+int CheckKnownCommand(COutput& out, const KnownOptions& options) {
+    return CheckEntries(out, KnownEntries(options.bInstalledOnly), READER_IE);
 }
 
-int BlockKnownCommand(const KnownOptions& options) {
+int BlockKnownCommand(COutput& out, const KnownOptions& options) {
     std::vector<Entry> entries = KnownEntries(options.bInstalledOnly);
     for (Entry& entry : entries)
         entry.strName = NameToList(entry.strName, entry.strClsid);
-    return SetBlockedEntries(true, entries, options.bAdd, options.readers);
+    return SetBlockedEntries(out, true, entries, options.bAdd, READER_IE);
 }

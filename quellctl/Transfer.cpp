@@ -168,15 +168,16 @@ std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries, uns
     std::vector<ExportControl> controls;
     for (const Entry& entry : entries) {
         ExportControl control = {entry.strName, {}};
-        for (const KillBitValue& read : ReadKillBitFlags(entry.strClsid, locations).values) {
+        const KillBitFlags flags = ReadKillBitFlags(entry.strClsid, locations);
+        const bool bBlocked = flags.IsBlocked(READER_IE);
+        for (const KillBitValue& read : flags.values) {
             const KillBitKey& key = read.key;
             // The list's box is Internet Explorer's kill bit. Office's values go out as Office
             // holds them: another reader's state in them would unblock, or block, what Office
             // decided.
             std::vector<std::pair<LPCSTR, DWORD>> values;
             if (key.pConsumer->reader == READER_IE)
-                values.push_back(
-                    {KILL_BIT_VALUE_NAME, FlagsWithKillBit(read.value, entry.bBlocked)});
+                values.push_back({KILL_BIT_VALUE_NAME, FlagsWithKillBit(read.value, bBlocked)});
             else if (read.state == RAW_DWORD)
                 values.push_back({KILL_BIT_VALUE_NAME, read.value});
             if (read.overrideState == RAW_DWORD)
@@ -199,7 +200,7 @@ std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries, uns
     return controls;
 }
 
-std::string BuildRegFile(const std::vector<ExportControl>& controls) {
+bool BuildRegFile(const std::vector<ExportControl>& controls, std::string* pBytes, CString*) {
     std::string text = std::string(kRegHeader) + "\r\n\r\n";
     for (const ExportControl& control : controls) {
         for (const ExportValue& value : control.values) {
@@ -211,11 +212,12 @@ std::string BuildRegFile(const std::vector<ExportControl>& controls) {
             text += strItem;
         }
     }
-    return "\xFF\xFE" + AfxUtf16Bytes(text);
+    *pBytes = "\xFF\xFE" + AfxUtf16Bytes(text);
+    return true;
 }
 
 bool BuildGppFile(const std::vector<ExportControl>& controls, const SYSTEMTIME& changed,
-                  std::string* pXml, CString* pstrBadName) {
+                  std::string* pXml, CString* pstrError) {
     CString strChanged;
     strChanged.Format("%04u-%02u-%02u %02u:%02u:%02u", changed.wYear, changed.wMonth, changed.wDay,
                       changed.wHour, changed.wMinute, changed.wSecond);
@@ -246,7 +248,9 @@ bool BuildGppFile(const std::vector<ExportControl>& controls, const SYSTEMTIME& 
             xml += strItem;
         }
         if (!bCarried) {
-            *pstrBadName = control.strName;
+            pstrError->Format("the name \"%s\" holds a control character, which XML cannot "
+                              "carry; rename it first",
+                              static_cast<LPCSTR>(control.strName));
             return false;
         }
         xml += "  </Collection>\r\n";

@@ -22,7 +22,8 @@ struct ExportControl {
 };
 
 // What every export carries for each entry: its "Compatibility Flags" as they are now (a missing
-// value or one that holds no number counts as 0), with the kill bit as the list says,
+// value or one that holds no number counts as 0), with the kill bit as the list shows it (set
+// when it is set in every view),
 // under both SOFTWARE\Wow6432Node\... (read from the 32-bit view) and SOFTWARE\... (the 64-bit
 // view). On 32-bit Windows both take the one view's flags, so that a file made there blocks
 // in both views of a 64-bit machine.
@@ -31,16 +32,19 @@ struct ExportControl {
 // holds: a key without a value has nothing to carry.
 std::vector<ExportControl> DescribeExport(const std::vector<Entry>& entries, unsigned readers);
 
+// The export formats: each builds its file's bytes, or says in *pstrError why it cannot.
+
 // A regedit 5 file (UTF-16LE with byte-order mark, CRLF): a "; name" comment, the key and the
 // value, for every value of every control.
-std::string BuildRegFile(const std::vector<ExportControl>& controls);
+bool BuildRegFile(const std::vector<ExportControl>& controls, std::string* pBytes,
+                  CString* pstrError);
 
 // A Group Policy Preferences Registry.xml (UTF-8): one collection per control named after it,
 // holding an Update item per value. Each item's uid follows from its key, so exports of the same
-// list differ only in their "changed" time. False, with *pstrBadName the control's name, when a
-// name or a key holds a control character that XML cannot carry.
+// list differ only in their "changed" time. Not for a name or a key that holds a control
+// character, which XML cannot carry.
 bool BuildGppFile(const std::vector<ExportControl>& controls, const SYSTEMTIME& changed,
-                  std::string* pXml, CString* pstrBadName);
+                  std::string* pXml, CString* pstrError);
 
 struct ImportLine {
     int nLine;           // 1-based, in the file

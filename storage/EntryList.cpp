@@ -158,14 +158,16 @@ int EntryList::FindClsid(const IEntrySource& source, const CString& strClsid) {
     return -1;
 }
 
-bool EntryList::Load(IEntrySink& sink, ListAsRead* pAsRead) {
+bool EntryList::Load(IEntrySink& sink, ListAsRead* pAsRead, Scope scope) {
     CWinApp* pApp = AfxGetApp();
     if (!pApp->LoadProfile())
         return false;
     ListAsRead asRead;
     const std::vector<KillBitKey> locations = KillBitLocations(READER_IE);
     for (EntryAt& at : ReadEntries(pApp, &asRead.skipped)) {
-        ReadBlocked(at.entry, locations);
+        at.entry.bBlocked = false;
+        if (scope == LIST_AND_FLAGS)
+            ReadBlocked(at.entry, locations);
         asRead.clsids.insert(static_cast<LPCSTR>(at.entry.strClsid));
         sink.AddEntry(at.entry);
     }
@@ -193,7 +195,7 @@ std::vector<Entry> EntryList::MergeRepeats(const std::vector<Entry>& rows) {
     return controls;
 }
 
-SaveResult EntryList::Save(const IEntrySource& source, SaveWhat what, const ListAsRead* pAsRead) {
+SaveResult EntryList::Save(const IEntrySource& source, Scope what, const ListAsRead* pAsRead) {
     CWinApp* pApp = AfxGetApp();
     SaveResult result;
     // Re-read first, so that what anyone else wrote since the load survives. A file that cannot

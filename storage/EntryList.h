@@ -80,7 +80,12 @@ int FindClsid(const IEntrySource& source, const CString& strClsid);
 // CLSID. False, with the reason in GetLastError, when the file exists but cannot be read, or a
 // failed save left the list in a temporary file only (AfxOrphanedTempFile): the list is then
 // empty.
-bool Load(IEntrySink& sink, ListAsRead* pAsRead = NULL);
+enum Scope {
+    LIST_AND_FLAGS, // the entries and their kill bits
+    LIST_ONLY,      // for commands that list controls without deciding their kill bits
+};
+// LIST_ONLY leaves every entry's bBlocked false, unread.
+bool Load(IEntrySink& sink, ListAsRead* pAsRead = NULL, Scope scope = LIST_AND_FLAGS);
 
 // The entry's box as Internet Explorer's kill bits have it now, and what it was read from.
 void ReadBlocked(Entry& entry,
@@ -90,8 +95,6 @@ void ReadBlocked(Entry& entry,
 // is ticked: a tool that blocks errs on the side of blocking.
 std::vector<Entry> MergeRepeats(const std::vector<Entry>& rows);
 
-enum SaveWhat { LIST_AND_FLAGS, LIST_ONLY };
-
 // Replaces the list in the list file (every other section and line is kept, every section
 // "Setting" goes) and, unless LIST_ONLY, writes each entry's blocked state to the registry: a
 // control listed more than once is blocked when any of its entries is. A control whose entries
@@ -100,9 +103,9 @@ enum SaveWhat { LIST_AND_FLAGS, LIST_ONLY };
 // then, and that the entries do not hold, is kept after them, its kill bits untouched. An entry
 // saved as it was read keeps its name's own text in a Unicode list file, wherever it moved. Every
 // write is attempted; the result tells which failed. A list file that fails to save keeps its old
-// contents. LIST_ONLY serves commands that list controls without deciding their kill bits: an
-// entry's one blocked flag cannot hold a bit set in one registry view only.
-SaveResult Save(const IEntrySource& source, SaveWhat what = LIST_AND_FLAGS,
+// contents. LIST_ONLY leaves every kill bit as it is: an entry's one blocked flag cannot hold a
+// bit set in one registry view only.
+SaveResult Save(const IEntrySource& source, Scope what = LIST_AND_FLAGS,
                 const ListAsRead* pAsRead = NULL);
 
 } // namespace EntryList

@@ -1,0 +1,65 @@
+#include "quellctl/ListFile.h"
+
+#include "framework/File.h"
+#include "framework/WinApp.h"
+
+namespace {
+
+// Why the list file could not be read or saved. A failed save may have left the list in its
+// temporary file alone: that file is named, so that it can be put back.
+std::string ListFileError(DWORD dwError) {
+    const std::string temp = AfxOrphanedTempFile(ListFile());
+    if (!temp.empty())
+        return "it is missing, and the last list saved is only in " + temp +
+               "; rename that file to the list file's name first";
+    return static_cast<LPCSTR>(AfxGetSystemMessage(dwError));
+}
+
+} // namespace
+
+LPCSTR ListFile() { return AfxGetApp()->m_pszProfileName; }
+
+bool LoadList(COutput& out, CEntryArray* pEntries) {
+    ListAsRead asRead;
+    if (!EntryList::Load(*pEntries, &asRead, EntryList::LIST_ONLY)) {
+        out.PrintError("cannot read the list file %s: %s", ListFile(),
+                       ListFileError(::GetLastError()).c_str());
+        return false;
+    }
+    // Such a position is no entry, and goes at the next save: said, so that nothing goes unseen.
+    for (int nPosition : asRead.skipped)
+        out.PrintError("%s: skipped entry %d: it has no CLSID (S%d)", ListFile(), nPosition,
+                       nPosition);
+    return true;
+}
+
+int LoadExistingList(COutput& out, CEntryArray* pEntries) {
+    if (::GetFileAttributesW(AfxLongPath(ListFile()).data()) == INVALID_FILE_ATTRIBUTES &&
+        (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND) &&
+        AfxOrphanedTempFile(ListFile()).empty()) {
+        out.PrintError("the list file %s does not exist", ListFile());
+        return 2;
+    }
+    return LoadList(out, pEntries) ? 0 : 1;
+}
+
+std::unique_ptr<CListForChange> CListForChange::Open(COutput& out) {
+    std::unique_ptr<CListForChange> pList(new CListForChange);
+    if (!pList->m_lock.Lock(ListFile())) {
+        out.PrintError("the list file %s is being changed by another program (%s is held); "
+                       "nothing was done",
+                       ListFile(), static_cast<LPCSTR>(CListLock::LockFileOf(ListFile())));
+        return NULL;
+    }
+    if (!LoadList(out, &pList->m_entries))
+        return NULL;
+    return pList;
+}
+
+bool CListForChange::Save(COutput& out) {
+    SaveResult result = EntryList::Save(m_entries, EntryList::LIST_ONLY);
+    if (!result.bListFileSaved)
+        out.PrintError("cannot save the list file %s: %s", ListFile(),
+                       ListFileError(result.dwListFileError).c_str());
+    return result.Succeeded();
+}
