@@ -69,9 +69,7 @@ int SetBlockedEntries(COutput& out, bool bBlocked, const std::vector<Entry>& tar
         std::unique_ptr<CListForChange> pList = CListForChange::Open(out);
         if (!pList)
             return EXIT_FAILED;
-        std::set<std::string> listed;
-        for (const Entry& entry : pList->Entries())
-            listed.insert(static_cast<LPCSTR>(entry.strClsid));
+        std::set<std::string> listed = ListedClsids(pList->Entries());
         std::vector<CString> added;
         for (const Entry& target : targets) {
             if (listed.insert(static_cast<LPCSTR>(target.strClsid)).second) {

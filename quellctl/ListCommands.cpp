@@ -26,13 +26,6 @@ CString ViewsCell(unsigned viewMask) {
     return strViews;
 }
 
-std::set<std::string> ListedClsids(const std::vector<Entry>& entries) {
-    std::set<std::string> listed;
-    for (const Entry& entry : entries)
-        listed.insert(static_cast<LPCSTR>(entry.strClsid));
-    return listed;
-}
-
 } // namespace
 
 int ListCommand(COutput& out, OutputFormat format) {

@@ -17,6 +17,13 @@ std::string ListFileError(DWORD dwError) {
 
 } // namespace
 
+std::set<std::string> ListedClsids(const std::vector<Entry>& entries) {
+    std::set<std::string> listed;
+    for (const Entry& entry : entries)
+        listed.insert(static_cast<LPCSTR>(entry.strClsid));
+    return listed;
+}
+
 LPCSTR ListFile() { return AfxGetApp()->m_pszProfileName; }
 
 bool LoadList(COutput& out, CEntryArray* pEntries) {

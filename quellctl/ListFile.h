@@ -7,6 +7,8 @@
 #include "storage/ListLock.h"
 
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 // The list file of the application object.
@@ -18,6 +20,9 @@ bool LoadList(COutput& out, CEntryArray* pEntries);
 // For answers about the whole list: a list file that is not there, such as a mistyped --ini,
 // must not pass for an empty list either (EXIT_USAGE).
 int LoadExistingList(COutput& out, CEntryArray* pEntries);
+
+// The CLSIDs of the entries, to look many up.
+std::set<std::string> ListedClsids(const std::vector<Entry>& entries);
 
 // The list for a command that changes it. It exists only locked and read, and saves the one way
 // such a command may: the entries alone, every kill bit as it is.

@@ -58,9 +58,7 @@ int ImportCommand(COutput& out, LPCSTR pszFile) {
     if (!pList)
         return EXIT_FAILED;
     // Only the list is saved, so an import changes no kill bit.
-    std::set<std::string> listed;
-    for (const Entry& entry : pList->Entries())
-        listed.insert(static_cast<LPCSTR>(entry.strClsid));
+    std::set<std::string> listed = ListedClsids(pList->Entries());
     std::map<std::string, int> firstLine; // CLSIDs of this file -> their first line
     int nAdded = 0;
     int nSkipped = 0;
