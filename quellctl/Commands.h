@@ -25,7 +25,8 @@ CString NameToList(const CString& strText, const CString& strClsid);
 // Why a control is not listed by scan --add and import.
 extern const char PARTLY_BLOCKED[];
 
-// list and scan (ListCommands.cpp).
+// list and scan (ListCommands.cpp). ListTable is list's answer for these entries.
+CTable ListTable(const std::vector<Entry>& entries);
 int ListCommand(COutput& out, OutputFormat format);
 struct ScanOptions {
     bool bUnblockedOnly = false;
@@ -63,6 +64,7 @@ struct KnownOptions {
     bool bAdd = false;
     OutputFormat format = FORMAT_TEXT;
 };
+CTable KnownTable(const KnownOptions& options);
 int KnownCommand(COutput& out, const KnownOptions& options);
 int CheckKnownCommand(COutput& out, const KnownOptions& options);
 int BlockKnownCommand(COutput& out, const KnownOptions& options);

@@ -39,7 +39,7 @@ std::vector<Entry> KnownEntries(bool bInstalledOnly) {
 
 } // namespace
 
-int KnownCommand(COutput& out, const KnownOptions& options) {
+CTable KnownTable(const KnownOptions& options) {
     KnownRows rows = LoadKnownRows(true);
     std::vector<CColumn> columns = {{"CLSID", "clsid", JSON_TEXT},
                                     {"Product", "product", JSON_UTF8},
@@ -62,7 +62,11 @@ int KnownCommand(COutput& out, const KnownOptions& options) {
         AddKillBitCells(flags, &row);
         table.AddRow(row);
     }
-    out.Print(FormatTable(table, options.format));
+    return table;
+}
+
+int KnownCommand(COutput& out, const KnownOptions& options) {
+    out.Print(FormatTable(KnownTable(options), options.format));
     return EXIT_OK;
 }
 

@@ -28,10 +28,7 @@ CString ViewsCell(unsigned viewMask) {
 
 } // namespace
 
-int ListCommand(COutput& out, OutputFormat format) {
-    CEntryArray entries;
-    if (!LoadList(out, &entries))
-        return EXIT_FAILED;
+CTable ListTable(const std::vector<Entry>& entries) {
     std::vector<CColumn> columns = {{"Name", "name", JSON_TEXT}, {"CLSID", "clsid", JSON_TEXT}};
     AddKillBitColumns(&columns);
     columns.insert(columns.end(), {{"Registered", "registered", JSON_YES_NO},
@@ -39,7 +36,7 @@ int ListCommand(COutput& out, OutputFormat format) {
                                    {"Server", "server", JSON_TEXT}});
     CTable table(columns);
     const std::vector<KillBitKey> locations = KillBitLocations(READER_ALL);
-    for (const Entry& entry : entries.m_entries) {
+    for (const Entry& entry : entries) {
         std::vector<CString> row = {entry.strName, entry.strClsid};
         AddKillBitCells(ReadKillBitFlags(entry.strClsid, locations), &row);
         ComRegistration reg;
@@ -47,7 +44,14 @@ int ListCommand(COutput& out, OutputFormat format) {
         row.insert(row.end(), {bRegistered ? "yes" : "no", reg.strClassName, reg.strServer});
         table.AddRow(row);
     }
-    out.Print(FormatTable(table, format));
+    return table;
+}
+
+int ListCommand(COutput& out, OutputFormat format) {
+    CEntryArray entries;
+    if (!LoadList(out, &entries))
+        return EXIT_FAILED;
+    out.Print(FormatTable(ListTable(entries.m_entries), format));
     return EXIT_OK;
 }
 

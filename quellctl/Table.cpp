@@ -120,6 +120,14 @@ CString AnsiFromUtf8(const std::string& utf8) {
     return CString(ansi.data(), static_cast<int>(ansi.size()));
 }
 
+CString CTable::GetCell(size_t nRow, LPCSTR pszField) const {
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        if (strcmp(m_columns[i].pszField, pszField) == 0)
+            return i < m_rows[nRow].size() ? m_rows[nRow][i] : CString();
+    }
+    return "no such column";
+}
+
 std::vector<size_t> CTable::ShownColumns() const {
     std::vector<size_t> shown;
     for (size_t i = 0; i < m_columns.size(); ++i) {

@@ -29,6 +29,10 @@ public:
     explicit CTable(const std::vector<CColumn>& columns) : m_columns(columns) {}
     // One cell a column, in the columns' order.
     void AddRow(const std::vector<CString>& cells) { m_rows.push_back(cells); }
+    size_t GetRowCount() const { return m_rows.size(); }
+    // The cell of the column with that JSON field, as the text shows it before any conversion;
+    // "no such column" for a field the table has not.
+    CString GetCell(size_t nRow, LPCSTR pszField) const;
 
     // Columns two blanks apart under their headings, each as wide as its widest cell; an empty
     // cell shows as "-".
