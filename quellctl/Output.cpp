@@ -22,9 +22,11 @@ std::string WithCrLf(const std::string& text) {
 
 } // namespace
 
-COutput::COutput()
-    : m_hOut(::GetStdHandle(STD_OUTPUT_HANDLE)), m_hErr(::GetStdHandle(STD_ERROR_HANDLE)),
-      m_pOut(NULL), m_pErr(NULL), m_dwError(ERROR_SUCCESS), m_nWrites(0) {}
+COutput::COutput() : COutput(::GetStdHandle(STD_OUTPUT_HANDLE), ::GetStdHandle(STD_ERROR_HANDLE)) {}
+
+COutput::COutput(HANDLE hOut, HANDLE hErr)
+    : m_hOut(hOut), m_hErr(hErr), m_pOut(NULL), m_pErr(NULL), m_dwError(ERROR_SUCCESS),
+      m_nWrites(0) {}
 
 COutput::COutput(std::string* pOut, std::string* pErr)
     : m_hOut(NULL), m_hErr(NULL), m_pOut(pOut), m_pErr(pErr), m_dwError(ERROR_SUCCESS),

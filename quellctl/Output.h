@@ -12,8 +12,9 @@
 // answer was cut short has failed.
 class COutput {
 public:
-    // The process's standard handles.
+    // The process's standard handles, or the ones given.
     COutput();
+    COutput(HANDLE hOut, HANDLE hErr);
     // Into strings, for a caller in the same process.
     COutput(std::string* pOut, std::string* pErr);
     ~COutput() { Flush(); }

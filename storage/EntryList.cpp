@@ -74,36 +74,43 @@ std::string EntryText(const Entry& entry) {
     return std::string(entry.strName) + '\0' + static_cast<LPCSTR>(entry.strClsid);
 }
 
-// The positions in the list file that hold one text, in order, and the first not looked at yet.
+// The entries of the list file (their indexes in it) that hold one text, in order, and the first
+// not looked at yet.
 struct Positions {
     std::vector<int> at;
     size_t next = 0;
 };
 typedef std::unordered_map<std::string, Positions> PositionIndex;
 
-int TakePosition(PositionIndex& index, const std::string& text, std::unordered_set<int>& taken) {
+int TakePosition(PositionIndex& index, const std::string& text, std::vector<bool>& taken) {
     PositionIndex::iterator it = index.find(text);
     while (it != index.end() && it->second.next < it->second.at.size()) {
         int j = it->second.at[it->second.next++];
-        if (taken.insert(j).second)
+        if (!taken[j]) {
+            taken[j] = true;
             return j;
+        }
     }
     return -1;
 }
 
-// For each row without one in *pFrom, the position of the entry in the list file that it was
-// read as: one with the same name and CLSID, else one with the same name. Only through it does a
-// name that a Unicode file holds keep the characters the ANSI code page lacks, wherever its row
-// moved.
-void FindPositionsAsRead(const std::vector<EntryAt>& inFile, const std::vector<Entry>& rows,
-                         std::vector<int>* pFrom) {
+// For each row without one in *pFrom, the entry of the list file (its index in inFile) that it
+// was read as: one with the same name and CLSID, else one with the same name. Only through it
+// does a name that a Unicode file holds keep the characters the ANSI code page lacks, wherever
+// its row moved.
+void FindEntriesAsRead(const std::vector<EntryAt>& inFile, const std::vector<Entry>& rows,
+                       std::vector<int>* pFrom) {
     PositionIndex byEntry, byName;
-    for (const EntryAt& at : inFile) {
-        byEntry[EntryText(at.entry)].at.push_back(at.nPosition);
-        byName[static_cast<LPCSTR>(at.entry.strName)].at.push_back(at.nPosition);
+    for (int j = 0; j < static_cast<int>(inFile.size()); ++j) {
+        byEntry[EntryText(inFile[j].entry)].at.push_back(j);
+        byName[static_cast<LPCSTR>(inFile[j].entry.strName)].at.push_back(j);
     }
     std::vector<int>& from = *pFrom;
-    std::unordered_set<int> taken(from.begin(), from.end());
+    std::vector<bool> taken(inFile.size());
+    for (int j : from) {
+        if (j >= 0)
+            taken[j] = true;
+    }
     for (size_t i = 0; i < rows.size(); ++i) {
         if (from[i] < 0)
             from[i] = TakePosition(byEntry, EntryText(rows[i]), taken);
@@ -116,23 +123,24 @@ void FindPositionsAsRead(const std::vector<EntryAt>& inFile, const std::vector<E
 
 // The controls whose kill bits stay as the registry holds them: each of their rows still shows
 // the state it was read in, and another program changed the kill bits since.
-std::unordered_set<std::string> ChangedElsewhere(const std::vector<Entry>& rows,
-                                                 const std::vector<KillBitKey>& locations) {
-    std::unordered_map<std::string, DWORD> asRead; // a control's views as its first row read them
-    std::unordered_set<std::string> touched;
+ClsidSet ChangedElsewhere(const std::vector<Entry>& rows,
+                          const std::vector<KillBitKey>& locations) {
+    // A control's views as its first row read them.
+    std::unordered_map<std::string, size_t> asRead;
+    ClsidSet touched;
     for (const Entry& row : rows) {
         const std::string clsid = static_cast<LPCSTR>(row.strClsid);
         if (row.dwViewsAsRead == VIEWS_UNREAD ||
             row.bBlocked != (row.dwViewsAsRead == AllViewsBlocked()))
-            touched.insert(clsid);
+            touched[clsid] = true;
         else
             asRead.emplace(clsid, row.dwViewsAsRead);
     }
-    std::unordered_set<std::string> changed;
+    ClsidSet changed;
     for (const auto& control : asRead) {
         if (touched.count(control.first) == 0 &&
             ReadKillBitFlags(control.first.c_str(), locations).BlockedViews() != control.second)
-            changed.insert(control.first);
+            changed[control.first] = true;
     }
     return changed;
 }
@@ -168,7 +176,7 @@ bool EntryList::Load(IEntrySink& sink, ListAsRead* pAsRead, Scope scope) {
         at.entry.bBlocked = false;
         if (scope == LIST_AND_FLAGS)
             ReadBlocked(at.entry, locations);
-        asRead.clsids.insert(static_cast<LPCSTR>(at.entry.strClsid));
+        asRead.clsids[static_cast<LPCSTR>(at.entry.strClsid)] = true;
         sink.AddEntry(at.entry);
     }
     if (pAsRead != NULL)
@@ -213,20 +221,20 @@ SaveResult EntryList::Save(const IEntrySource& source, Scope what, const ListAsR
     const std::vector<EntryAt> inFile = ReadEntries(pApp, NULL);
     std::vector<int> from(rows.size(), -1);
     if (pAsRead != NULL) {
-        std::unordered_set<std::string> listed;
+        ClsidSet listed;
         for (const Entry& row : rows)
-            listed.insert(static_cast<LPCSTR>(row.strClsid));
-        for (const EntryAt& at : inFile) {
-            const std::string clsid = static_cast<LPCSTR>(at.entry.strClsid);
-            if (pAsRead->clsids.count(clsid) == 0 && listed.insert(clsid).second) {
-                rows.push_back(at.entry);
-                from.push_back(at.nPosition);
+            listed[static_cast<LPCSTR>(row.strClsid)] = true;
+        for (int j = 0; j < static_cast<int>(inFile.size()); ++j) {
+            const std::string clsid = static_cast<LPCSTR>(inFile[j].entry.strClsid);
+            if (pAsRead->clsids.count(clsid) == 0 && listed.emplace(clsid, true).second) {
+                rows.push_back(inFile[j].entry);
+                from.push_back(j);
                 ++result.nKept;
             }
         }
     }
     std::unordered_map<std::string, bool> ticked;
-    std::unordered_set<std::string> changedElsewhere;
+    ClsidSet changedElsewhere;
     const std::vector<KillBitKey> locations = KillBitLocations(READER_IE);
     if (what == LIST_AND_FLAGS) {
         const std::vector<Entry> shown(rows.begin(), rows.begin() + nCount);
@@ -236,12 +244,13 @@ SaveResult EntryList::Save(const IEntrySource& source, Scope what, const ListAsR
     }
     // Only a Unicode file holds names that the rows may not show whole.
     if (pApp->IsProfileUnicode())
-        FindPositionsAsRead(inFile, rows, &from);
+        FindEntriesAsRead(inFile, rows, &from);
     pApp->WriteProfileString(kSection, NULL, "");
     for (size_t i = 0; i < rows.size(); ++i) {
         const Entry& entry = rows[i];
         const int nPosition = static_cast<int>(i);
-        const CString strAsRead = from[i] < 0 ? CString() : PositionKey('N', from[i]);
+        const CString strAsRead =
+            from[i] < 0 ? CString() : PositionKey('N', inFile[from[i]].nPosition);
         if (!pApp->WriteProfileString(kSection, PositionKey('N', nPosition), entry.strName,
                                       from[i] < 0 ? NULL : static_cast<LPCSTR>(strAsRead)) ||
             !pApp->WriteProfileString(kSection, PositionKey('S', nPosition), entry.strClsid)) {

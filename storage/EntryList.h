@@ -6,8 +6,12 @@
 #include "storage/KillBit.h"
 
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
+
+// CLSIDs to look up. A map of the kind the list code uses anyway: a hash table of another kind
+// would make the dialog program larger.
+typedef std::unordered_map<std::string, bool> ClsidSet;
 
 // bBlocked not read from the registry, but chosen.
 const DWORD VIEWS_UNREAD = 0xFFFFFFFF;
@@ -52,8 +56,8 @@ public:
 
 // What a load found beyond the entries.
 struct ListAsRead {
-    std::vector<int> skipped;               // positions with a name but no CLSID: no entry
-    std::unordered_set<std::string> clsids; // every CLSID listed
+    std::vector<int> skipped; // positions with a name but no CLSID: no entry
+    ClsidSet clsids;          // every CLSID listed
 };
 
 struct SaveResult {
