@@ -1,5 +1,6 @@
 // Prints what loading, saving and showing the block list costs for 100, 1,000 and 10,000
-// entries, beside what the same registry and file work costs done the plainest way.
+// entries, and what quellctl's commands over the whole list cost for 1,000 and 10,000, beside
+// what the same registry and file work costs done the plainest way.
 #include "framework/ProfileFile.h"
 #include "framework/WinApp.h"
 #include "storage/ComRegistration.h"
@@ -82,18 +83,27 @@ void DeleteKeys(int n) {
     });
 }
 
-// Exactly the registry calls that loading makes per entry and view: open, query, close.
-void ReadFloor(int n) {
-    ForEachKey(n, [](LPCSTR path, REGSAM view, int) {
+// Exactly the registry calls that loading makes per entry and view: open, query, close. Returns
+// how many of the values read have the kill bit, to check what a command left.
+int ReadFloor(int n) {
+    int nBlocked = 0;
+    ForEachKey(n, [&nBlocked](LPCSTR path, REGSAM view, int) {
         HKEY hKey;
         if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE | view, &hKey) !=
             ERROR_SUCCESS)
             return;
         DWORD value, size = sizeof(value);
-        ::RegQueryValueExA(hKey, kFlags, NULL, NULL, reinterpret_cast<BYTE*>(&value), &size);
+        if (::RegQueryValueExA(hKey, kFlags, NULL, NULL, reinterpret_cast<BYTE*>(&value), &size) ==
+                ERROR_SUCCESS &&
+            (value & KILL_BIT) != 0)
+            ++nBlocked;
         ::RegCloseKey(hKey);
     });
+    return nBlocked;
 }
+
+// The flags that saving s.rows gives entry i, each flipped by flip.
+DWORD SavedFlags(int i, DWORD flip) { return (i % 2 == 0 ? KILL_BIT : 0) ^ flip; }
 
 // And the ones saving makes when a value changes: open or create, query, set, close.
 void WriteFloor(int n, DWORD flip) {
@@ -105,16 +115,17 @@ void WriteFloor(int n, DWORD flip) {
             return;
         DWORD value, size = sizeof(value);
         ::RegQueryValueExA(hKey, kFlags, NULL, NULL, reinterpret_cast<BYTE*>(&value), &size);
-        value = (i % 2 == 0 ? KILL_BIT : 0) ^ flip;
+        value = SavedFlags(i, flip);
         ::RegSetValueExA(hKey, kFlags, 0, REG_DWORD, reinterpret_cast<BYTE*>(&value),
                          sizeof(value));
         ::RegCloseKey(hKey);
     });
 }
 
-// Milliseconds a command takes as a child process, its output discarded; -1 when it does not
+// Milliseconds a command takes as a child process, its output to NUL: a character device, as a
+// console is, so that the C runtime buffers no more than it would there. -1 when it does not
 // start.
-double RunTimed(std::string command) {
+double RunTimed(std::string command, DWORD* pdwExitCode = NULL) {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
     HANDLE hNul =
         ::CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, NULL);
@@ -128,6 +139,8 @@ double RunTimed(std::string command) {
                                      NULL, &si, &pi);
     if (bStarted) {
         ::WaitForSingleObject(pi.hProcess, INFINITE);
+        if (pdwExitCode != NULL)
+            ::GetExitCodeProcess(pi.hProcess, pdwExitCode);
         ::CloseHandle(pi.hThread);
         ::CloseHandle(pi.hProcess);
     }
@@ -136,8 +149,9 @@ double RunTimed(std::string command) {
     return bStarted ? elapsed : -1;
 }
 
-// The system's own importer setting the same values, started as a child process.
-double RegImport(int n, const std::string& dir, DWORD flip) {
+// The system's own importer setting the values flags(i) in every view, started as a child
+// process: a 32-bit reg.exe, told the 64-bit view, reaches both.
+double RegImport(int n, const std::string& dir, const std::function<DWORD(int)>& flags) {
     std::string file = dir + "\\bench.reg";
     FILE* f = fopen(file.c_str(), "wb");
     if (f == NULL)
@@ -151,8 +165,7 @@ double RegImport(int n, const std::string& dir, DWORD flip) {
             fprintf(f,
                     "[%s\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{%s}]\r\n"
                     "\"Compatibility Flags\"=dword:%08lx\r\n\r\n",
-                    root, Clsid(i).c_str(),
-                    static_cast<unsigned long>((i % 2 == 0 ? KILL_BIT : 0) ^ flip));
+                    root, Clsid(i).c_str(), static_cast<unsigned long>(flags(i)));
     }
     fclose(f);
     double elapsed =
@@ -362,10 +375,10 @@ double RegImportTime(const Setup& s) {
     DWORD mask = 0;
     double ms = Median(s.n < 10000 ? 5 : 3, [&] {
         mask ^= KILL_BIT;
-        return RegImport(s.n, s.dir, mask);
+        return RegImport(s.n, s.dir, [mask](int i) { return SavedFlags(i, mask); });
     });
     if (mask != 0)
-        RegImport(s.n, s.dir, 0);
+        RegImport(s.n, s.dir, [](int i) { return SavedFlags(i, 0); });
     return ms;
 }
 
@@ -416,53 +429,50 @@ Figures Measure(const Setup& s) {
     return f;
 }
 
-void PrintTable(const std::vector<Figures>& table) {
-    const char* const headings[] = {"N",
-                                    "list file load",
-                                    "list file save",
-                                    "Load",
-                                    "Load floor",
-                                    "Load / floor",
-                                    "Save",
-                                    "Save floor",
-                                    "Save / floor",
-                                    "Save unchanged",
-                                    "reg import",
-                                    "Save / reg import",
-                                    "dialog",
-                                    "dialog / read floor",
-                                    "platform load",
-                                    "platform save",
-                                    "list file save / platform"};
+// A Markdown table: the headings, then one line per row of cells.
+void PrintMarkdown(const std::vector<std::string>& headings,
+                   const std::vector<std::vector<std::string>>& rows) {
     std::string head = "|", rule = "|";
-    for (const char* heading : headings) {
-        head += std::string(" ") + heading + " |";
+    for (const std::string& heading : headings) {
+        head += " " + heading + " |";
         rule += "---|";
     }
     printf("%s\n%s\n", head.c_str(), rule.c_str());
-    for (const Figures& f : table) {
-        const std::string cells[] = {std::to_string(f.n),
-                                     Ms(f.fileLoad),
-                                     Ms(f.fileSave),
-                                     Ms(f.load),
-                                     Ms(f.readFloor),
-                                     Ratio(f.load, f.readFloor),
-                                     Ms(f.save),
-                                     Ms(f.writeFloor),
-                                     Ratio(f.save, f.writeFloor),
-                                     Ms(f.saveUnchanged),
-                                     Ms(f.regImport),
-                                     Ratio(f.save, f.regImport),
-                                     Ms(f.dialog),
-                                     Ratio(f.dialog, f.readFloor),
-                                     Ms(f.platformLoad),
-                                     Ms(f.platformSave),
-                                     Ratio(f.fileSave, f.platformSave)};
+    for (const std::vector<std::string>& cells : rows) {
         std::string row = "|";
         for (const std::string& cell : cells)
             row += " " + cell + " |";
         printf("%s\n", row.c_str());
     }
+}
+
+void PrintTable(const std::vector<Figures>& table) {
+    const std::vector<std::string> headings = {"N",
+                                               "list file load",
+                                               "list file save",
+                                               "Load",
+                                               "Load floor",
+                                               "Load / floor",
+                                               "Save",
+                                               "Save floor",
+                                               "Save / floor",
+                                               "Save unchanged",
+                                               "reg import",
+                                               "Save / reg import",
+                                               "dialog",
+                                               "dialog / read floor",
+                                               "platform load",
+                                               "platform save",
+                                               "list file save / platform"};
+    std::vector<std::vector<std::string>> rows;
+    for (const Figures& f : table) {
+        rows.push_back({std::to_string(f.n), Ms(f.fileLoad), Ms(f.fileSave), Ms(f.load),
+                        Ms(f.readFloor), Ratio(f.load, f.readFloor), Ms(f.save), Ms(f.writeFloor),
+                        Ratio(f.save, f.writeFloor), Ms(f.saveUnchanged), Ms(f.regImport),
+                        Ratio(f.save, f.regImport), Ms(f.dialog), Ratio(f.dialog, f.readFloor),
+                        Ms(f.platformLoad), Ms(f.platformSave), Ratio(f.fileSave, f.platformSave)});
+    }
+    PrintMarkdown(headings, rows);
 }
 
 // The size of a program built beside this benchmark, as "123 KB", or "-" when it is missing.
@@ -575,6 +585,79 @@ void PrintKnownCheckFigures() {
            Ms(installedMs).c_str(), Ms(checkMs).c_str(), Ms(startMs).c_str());
 }
 
+// quellctl's commands over the whole list of s.n entries, each a whole process (start-up
+// included) with its output to NUL, beside the same registry work done the plainest way.
+struct CommandFigures {
+    int n;
+    double block, regImport, check, readFloor, list, exportGpp;
+};
+
+CommandFigures MeasureCommands(const Setup& s) {
+    const int runs = s.n < 10000 ? 5 : 3;
+    const int nValues = s.n * RegistryViews().GetCount();
+    const std::string quellctl =
+        "\"" + ModuleDirectory() + "\\quellctl.exe\" --ini \"" + s.path + "\" ";
+    auto command = [&](const std::string& arguments) {
+        DWORD dwExitCode = 0;
+        double ms = RunTimed(quellctl + arguments, &dwExitCode);
+        if (dwExitCode != 0)
+            fprintf(stderr, "quellctl %s exited with %lu\n", arguments.c_str(),
+                    static_cast<unsigned long>(dwExitCode));
+        return ms;
+    };
+    // Every value set where there was no key, as on a machine that never blocked these, the same
+    // values both ways: the kill bit alone, in every view.
+    auto fromNothing = [&](LPCSTR pszWhat, const std::function<double()>& run) {
+        return Median(runs, [&] {
+            DeleteKeys(s.n);
+            double ms = run();
+            int nBlocked = ReadFloor(s.n);
+            if (nBlocked != nValues)
+                fprintf(stderr, "%s set the kill bit in %d of %d values\n", pszWhat, nBlocked,
+                        nValues);
+            return ms;
+        });
+    };
+    CommandFigures f = {};
+    f.n = s.n;
+    f.regImport = fromNothing("reg import",
+                              [&] { return RegImport(s.n, s.dir, [](int) { return KILL_BIT; }); });
+    f.block = fromNothing("block --all", [&] { return command("block --all"); });
+    // Every control is blocked from here on, so check --all passes, as on a managed machine.
+    f.check = Median(runs, [&] { return command("check --all"); });
+    f.readFloor = Median(runs, [&] { return Time([&] { ReadFloor(s.n); }); });
+    f.list = Median(runs, [&] { return command("list --json"); });
+    const std::string xml = s.dir + "\\Registry.xml";
+    f.exportGpp = Median(runs, [&] { return command("export --gpp \"" + xml + "\""); });
+    ::DeleteFileA(xml.c_str());
+    return f;
+}
+
+void PrintCommandTable(const std::vector<CommandFigures>& table) {
+    printf("\nquellctl over the whole list, each command a whole process (start-up included) with "
+           "its output to NUL, a character device as a console is; \"reg import\" sets the same "
+           "values (the kill bit in every view) from a .reg file; the read pass is the open, "
+           "query and close of every entry's key in every view in this process. block --all and "
+           "reg import start from deleted keys each run. Times in milliseconds, medians.\n\n");
+    std::vector<std::vector<std::string>> rows;
+    for (const CommandFigures& f : table)
+        rows.push_back({std::to_string(f.n), Ms(f.block), Ms(f.regImport),
+                        Ratio(f.block, f.regImport), Ms(f.check), Ms(f.readFloor),
+                        Ratio(f.check, f.readFloor), Ms(f.list), Ratio(f.list, f.readFloor),
+                        Ms(f.exportGpp), Ratio(f.exportGpp, f.readFloor)});
+    PrintMarkdown({"N", "block --all", "reg import", "block / reg import", "check --all",
+                   "read pass", "check / read pass", "list --json", "list / read pass",
+                   "export --gpp", "export / read pass"},
+                  rows);
+    const CommandFigures& a = table.front();
+    const CommandFigures& b = table.back();
+    printf("\nGrowth from %d to %d entries (%.0f is linear): block --all %.1f, reg import %.1f, "
+           "check --all %.1f, read pass %.1f, list --json %.1f, export --gpp %.1f\n",
+           a.n, b.n, static_cast<double>(b.n) / a.n, b.block / a.block, b.regImport / a.regImport,
+           b.check / a.check, b.readFloor / a.readFloor, b.list / a.list,
+           b.exportGpp / a.exportGpp);
+}
+
 } // namespace
 
 int main() {
@@ -594,6 +677,7 @@ int main() {
     std::vector<Figures> table;
     size_t peakAt10000 = 0;
     size_t programPeak = 0;
+    std::vector<CommandFigures> commands;
     for (int n : {100, 1000, 10000}) {
         s.n = n;
         s.runs = n < 10000 ? 7 : 5;
@@ -605,6 +689,8 @@ int main() {
             peakAt10000 = PeakWorkingSet();
             programPeak = ProgramPeakWorkingSet(s.dir + "\\program", s.path, n);
         }
+        if (n >= 1000)
+            commands.push_back(MeasureCommands(s));
         DeleteKeys(n);
         fprintf(stderr, "N = %d done\n", n);
     }
@@ -634,5 +720,6 @@ int main() {
            ProgramSize("quellctl.exe").c_str());
     PrintScanFigures();
     PrintKnownCheckFigures();
+    PrintCommandTable(commands);
     return 0;
 }
