@@ -35,9 +35,8 @@ const char kGbkName[] = "\xB2\xE2\xCA\xD4\xBF\xD8\xBC\xFE"; // four double-byte 
 const char kUtf8Name[] = "\xE6\xB5\x8B\xE8\xAF\x95\xE6\x8E\xA7\xE4\xBB\xB6"; // the same, in UTF-8
 const DWORD kMissing = ~0u;
 
-// The tables' kill-bit columns and cells by registry view: the 32-bit and the 64-bit one of 64-bit
-// Windows, or the one of 32-bit Windows, named without a number. A test's writes to either view
-// land in that one, so tests write the 32-bit view first: the one then holds the 64-bit view's.
+// The tables' kill-bit columns and cells by registry view: a 32-bit and a 64-bit one, or on 32-bit
+// Windows one, named without a number and holding the 64-bit one's value (see FlagsByView).
 std::string ViewColumns(const std::string& name) {
     return HasTwoRegistryViews() ? name + "32," + name + "64" : name;
 }
@@ -317,7 +316,7 @@ protected:
     void TearDown() override { Clean(); }
     void Clean() {
         DeleteTestClsidKeys(kGroup, kLastClsid);
-        // Office's too: its "Office" key stays once a test made it, and with it any key below.
+        // Office's too: the tests' ScratchKeys remove them only where Office's own key was new.
         for (int n = 1; n <= kLastClsid; ++n)
             DeleteCompatKey(OfficeKey(Clsid(n)));
         DeleteClassKeys();
