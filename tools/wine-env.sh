@@ -29,6 +29,10 @@ export QUELLBOX_ARCH
 # the program's own.
 # shellcheck disable=SC2034 # QUELLBOX_PRESET and QUELLBOX_BUILD are for the scripts sourcing this
 if [ "$QUELLBOX_ARCH" = x86_64 ]; then
+  if [ "${WINEARCH:-}" = win32 ]; then
+    echo "A 32-bit prefix (WINEARCH=win32) needs 32-bit Wine, and so QUELLBOX_ARCH=i686" >&2
+    return 1
+  fi
   # Debian's "wine" prefers the 32-bit loader whenever it is installed, so the 64-bit one is
   # started itself: from PATH, else from where Debian keeps it.
   QUELLBOX_WINE=$(PATH=$PATH:/usr/lib/wine type -P wine64) || true

@@ -302,9 +302,14 @@ std::string HexDword(DWORD value) {
 std::string DescribeFlags(const std::string& clsid, REGSAM view) {
     if (view != kAllViews || !HasTwoRegistryViews())
         return DescribeFlagsInOneView(clsid, view == kAllViews ? kOwnView : view);
-    const std::string in32 = DescribeFlagsInOneView(clsid, KEY_WOW64_32KEY);
-    const std::string in64 = DescribeFlagsInOneView(clsid, KEY_WOW64_64KEY);
-    return in32 == in64 ? in32 : "32-bit view " + in32 + ", 64-bit view " + in64;
+    return FlagsByView(DescribeFlagsInOneView(clsid, KEY_WOW64_32KEY),
+                       DescribeFlagsInOneView(clsid, KEY_WOW64_64KEY));
+}
+
+std::string FlagsByView(const std::string& in32, const std::string& in64) {
+    if (!HasTwoRegistryViews() || in32 == in64)
+        return in64;
+    return "32-bit view " + in32 + ", 64-bit view " + in64;
 }
 
 std::vector<std::string> DescribeTestClsidFlags(int group, int last) {

@@ -130,5 +130,8 @@ std::string HexDword(DWORD value);
 // "no value", "0x00000400" for a REG_DWORD, else "type 3, 2 bytes". Across views, that text when
 // they agree, else "32-bit view X, 64-bit view Y".
 std::string DescribeFlags(const std::string& clsid, REGSAM view = kAllViews);
+// DescribeFlags's text across views for these texts of the 32-bit and the 64-bit view. With one
+// view, the 64-bit one's: a test's writes to either view land there, the 32-bit one's first.
+std::string FlagsByView(const std::string& in32, const std::string& in64);
 // "<CLSID> <DescribeFlags>" for TestClsid(group, 1) to TestClsid(group, last).
 std::vector<std::string> DescribeTestClsidFlags(int group, int last);

@@ -60,6 +60,18 @@ for arch in i686 x86_64; do
     quellbox_with_window "$tmp/Quellbox.exe" 'Quellbox ' true || fail "no window"
     ended_own quellbox_with_window
 
+    # A 32-bit prefix (WINEARCH=win32), only for 32-bit Wine: the program runs in a Wine session
+    # of its own, whose server is ended after it.
+    : >"$STUB_LOG"
+    if WINEARCH=win32 WINEPREFIX=$tmp/$arch/win32 DISPLAY=:99 \
+      bash tools/wine-run.sh --session test.exe 2>/dev/null; then
+      { [ "$arch" = i686 ] && [ -e "$tmp/$arch/win32/.quellbox-ready" ] &&
+        [ "$(tail -n 2 "$STUB_LOG" | cut -d ' ' -f 1,3- | paste -sd ';')" = "wine test.exe;wineserver -k" ]; } ||
+        fail "a program in a 32-bit prefix ran under 64-bit Wine, or in no session of its own"
+    else
+      { [ "$arch" = x86_64 ] && [ ! -s "$STUB_LOG" ]; } || fail "no program ran in a 32-bit prefix, or 64-bit Wine started"
+    fi
+
     : >"$STUB_LOG"
     out=$(bash tools/check-package.sh "$tmp/Quellbox-1-win32.zip" "$tmp/bin/nm") || fail "$out"
     if [ "$arch" = i686 ]; then
