@@ -175,8 +175,7 @@ std::string AfxOrphanedTempFile(LPCSTR pszPath) {
     DWORD dwNewest = 0;
     FILETIME newest = {0, 0};
     ForEachTempFile(path, [&](const std::vector<wchar_t>&, DWORD id, const WIN32_FIND_DATAW& data) {
-        if ((id == GetCurrentProcessId() || HasEnded(id)) &&
-            (dwNewest == 0 || CompareFileTime(&data.ftLastWriteTime, &newest) > 0)) {
+        if (dwNewest == 0 || CompareFileTime(&data.ftLastWriteTime, &newest) > 0) {
             dwNewest = id;
             newest = data.ftLastWriteTime;
         }

@@ -28,9 +28,11 @@ size_t AfxTextMarkLength(AfxTextMark mark);
 // it fails with ERROR_UNSUPPORTED_TYPE rather than being read as something else.
 bool AfxReadTextFile(LPCSTR pszPath, std::string* pBytes, DWORD dwMaxBytes = AFX_MAX_FILE_BYTES);
 
-// For a file that does not exist: the temporary file that a save of this process, or of one that
-// has ended, left beside it when it could not move it into place, and which then holds the last
-// contents saved; the newest when there are several. Empty when there is none, or the file exists.
+// For a file that does not exist: the temporary file that a save left beside it when it could not
+// move it into place, and which then holds the last contents saved; the newest when there are
+// several. Its process may still run (the dialog that failed to save), and its id may be another
+// process's by now: whoever made it, it may be the only copy. Empty when there is none, or the
+// file exists.
 std::string AfxOrphanedTempFile(LPCSTR pszPath);
 
 // Replaces the file with the bytes: they are written to a temporary file beside it,

@@ -15,7 +15,7 @@ std::string Count(int n, LPCSTR pszOne, LPCSTR pszMany) {
 }
 
 CString NameToList(const CString& strText, const CString& strClsid) {
-    CString strName = LeftWholeChars(strText, kMaxNameBytes);
+    CString strName = strText;
     // Control characters are single bytes below every trail byte: replaced in place.
     LPSTR psz = strName.GetBuffer(strName.GetLength());
     for (LPSTR p = psz; *p; ++p) {
@@ -24,6 +24,7 @@ CString NameToList(const CString& strText, const CString& strClsid) {
     }
     strName.ReleaseBuffer();
     strName.TrimLeft();
+    strName = LeftWholeChars(strName, kMaxNameBytes);
     strName.TrimRight();
     return strName.IsEmpty() ? strClsid : strName;
 }

@@ -21,8 +21,8 @@ CString FlagsCell(RawDwordState state, DWORD dwFlags) {
 }
 
 // Each reader's kill-bit columns: blocked or not, then its raw flags on 32-bit Windows, or in the
-// 32-bit and the 64-bit view; then, for Office, the overrides in the same way, shown by the text
-// and the CSV only where some key has one.
+// 32-bit and the 64-bit view; then, for Office, the overrides in the same way, which the text
+// shows only where some key has one.
 struct KillBitColumns {
     unsigned reader;
     CColumn columns[4];
@@ -40,9 +40,9 @@ const KillBitColumns kKillBitColumns[] = {
       {"OfficeFlags", "officeFlags", JSON_TEXT},
       {"OfficeFlags32", "officeFlags32", JSON_TEXT},
       {"OfficeFlags64", "officeFlags64", JSON_TEXT}},
-     {{"OfficeOverride", "officeOverride", JSON_TEXT_OR_NULL, true},
-      {"OfficeOverride32", "officeOverride32", JSON_TEXT_OR_NULL, true},
-      {"OfficeOverride64", "officeOverride64", JSON_TEXT_OR_NULL, true}}},
+     {{"OfficeOverride", "officeOverride", JSON_TEXT, true},
+      {"OfficeOverride32", "officeOverride32", JSON_TEXT, true},
+      {"OfficeOverride64", "officeOverride64", JSON_TEXT, true}}},
 };
 
 // Internet Explorer's alternate for the control, and whether it is blocked in every view.
@@ -104,15 +104,11 @@ void AddKillBitCells(const KillBitFlags& flags, std::vector<CString>* pRow) {
                                                                          : "no");
         }
         if (reader.reader == READER_OFFICE) {
-            bool bAny = false;
-            for (const KillBitValue& value : flags.values)
-                bAny = bAny || value.overrideState != RAW_MISSING;
             for (REGSAM samView : RegistryViews())
                 pRow->push_back(
-                    !bAny ? CString()
-                          : ViewCell(flags, reader.reader, samView, [](const KillBitValue& value) {
-                                return FlagsCell(value.overrideState, value.override);
-                            }));
+                    ViewCell(flags, reader.reader, samView, [](const KillBitValue& value) {
+                        return FlagsCell(value.overrideState, value.override);
+                    }));
         }
     }
 }

@@ -64,11 +64,12 @@ int SetBlockedCommand(COutput& out, bool bBlocked, const std::vector<CString>& c
 
 int SetBlockedEntries(COutput& out, bool bBlocked, const std::vector<Entry>& targets, bool bAdd,
                       unsigned readers) {
-    if (bAdd) {
-        // Listed first, then set below like any other: the other rows' kill bits stay untouched.
-        std::unique_ptr<CListForChange> pList = CListForChange::Open(out);
-        if (!pList)
-            return EXIT_FAILED;
+    // Listed first, then set below like any other: the other rows' kill bits stay untouched.
+    std::unique_ptr<CListForChange> pList;
+    CListLock lock;
+    if (bAdd ? !(pList = CListForChange::Open(out)) : !LockList(out, &lock))
+        return EXIT_FAILED;
+    if (pList) {
         std::set<std::string> listed = ListedClsids(pList->Entries());
         std::vector<CString> added;
         for (const Entry& target : targets) {

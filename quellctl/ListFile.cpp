@@ -34,9 +34,9 @@ bool LoadList(COutput& out, CEntryArray* pEntries) {
         return false;
     }
     // Such a position is no entry, and goes at the next save: said, so that nothing goes unseen.
-    for (int nPosition : asRead.skipped)
-        out.PrintError("%s: skipped entry %d: it has no CLSID (S%d)", ListFile(), nPosition,
-                       nPosition);
+    for (const std::string& position : asRead.skipped)
+        out.PrintError("%s: skipped entry %s: it has no CLSID (S%s)", ListFile(), position.c_str(),
+                       position.c_str());
     return true;
 }
 
@@ -50,15 +50,18 @@ int LoadExistingList(COutput& out, CEntryArray* pEntries) {
     return LoadList(out, pEntries) ? 0 : 1;
 }
 
+bool LockList(COutput& out, CListLock* pLock) {
+    if (pLock->Lock(ListFile()))
+        return true;
+    out.PrintError("the list file %s is being changed by another program (%s is held); "
+                   "nothing was done",
+                   ListFile(), static_cast<LPCSTR>(CListLock::LockFileOf(ListFile())));
+    return false;
+}
+
 std::unique_ptr<CListForChange> CListForChange::Open(COutput& out) {
     std::unique_ptr<CListForChange> pList(new CListForChange);
-    if (!pList->m_lock.Lock(ListFile())) {
-        out.PrintError("the list file %s is being changed by another program (%s is held); "
-                       "nothing was done",
-                       ListFile(), static_cast<LPCSTR>(CListLock::LockFileOf(ListFile())));
-        return NULL;
-    }
-    if (!LoadList(out, &pList->m_entries))
+    if (!LockList(out, &pList->m_lock) || !LoadList(out, &pList->m_entries))
         return NULL;
     return pList;
 }

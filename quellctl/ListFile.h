@@ -21,6 +21,12 @@ bool LoadList(COutput& out, CEntryArray* pEntries);
 // must not pass for an empty list either (EXIT_USAGE).
 int LoadExistingList(COutput& out, CEntryArray* pEntries);
 
+// Takes the lock that every writer of the list and of its kill bits holds, so that the dialog's
+// save, which keeps a kill bit that another program changed since its load, sees either none of
+// a command's writes or all of them. False, with the reason said, when another program held it
+// all the while.
+bool LockList(COutput& out, CListLock* pLock);
+
 // The CLSIDs of the entries, to look many up.
 std::set<std::string> ListedClsids(const std::vector<Entry>& entries);
 

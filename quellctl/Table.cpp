@@ -128,12 +128,13 @@ CString CTable::GetCell(size_t nRow, LPCSTR pszField) const {
     return "no such column";
 }
 
-std::vector<size_t> CTable::ShownColumns() const {
+std::vector<size_t> CTable::ShownColumns(bool bText) const {
     std::vector<size_t> shown;
     for (size_t i = 0; i < m_columns.size(); ++i) {
-        bool bUsed = !m_columns[i].bOnlyWhenUsed;
+        bool bUsed = !bText || !m_columns[i].bOnlyWhenUsed;
         for (size_t nRow = 0; !bUsed && nRow < m_rows.size(); ++nRow)
-            bUsed = i < m_rows[nRow].size() && !m_rows[nRow][i].IsEmpty();
+            bUsed = i < m_rows[nRow].size() && strspn(m_rows[nRow][i], "- ") <
+                                                   static_cast<size_t>(m_rows[nRow][i].GetLength());
         if (bUsed)
             shown.push_back(i);
     }
@@ -160,7 +161,7 @@ std::vector<CString> CTable::AnsiRow(const std::vector<CString>& row,
 }
 
 std::string CTable::FormatText() const {
-    const std::vector<size_t> shown = ShownColumns();
+    const std::vector<size_t> shown = ShownColumns(true);
     std::vector<int> widths;
     for (const CString& heading : Headings(shown))
         widths.push_back(DisplayWidth(heading));
@@ -198,7 +199,7 @@ std::string CTable::FormatCsv() const {
             text += (i > 0 ? "," : "") + CsvCell(cells[i]);
         text += '\n';
     };
-    const std::vector<size_t> shown = ShownColumns();
+    const std::vector<size_t> shown = ShownColumns(false);
     appendLine(Headings(shown));
     for (const std::vector<CString>& row : m_rows)
         appendLine(AnsiRow(row, shown));

@@ -21,7 +21,7 @@ struct CColumn {
     CString strHeading; // in the text and the CSV
     LPCSTR pszField;    // in the JSON objects
     JsonType jsonType;
-    bool bOnlyWhenUsed = false; // left out of the text and the CSV when every cell is empty
+    bool bOnlyWhenUsed = false; // left out of the text when no cell holds more than "-"
 };
 
 class CTable {
@@ -44,8 +44,8 @@ public:
     std::string FormatJson() const;
 
 private:
-    // The columns the text and the CSV show.
-    std::vector<size_t> ShownColumns() const;
+    // The columns the text (bText) or the CSV shows.
+    std::vector<size_t> ShownColumns(bool bText) const;
     std::vector<CString> Headings(const std::vector<size_t>& shown) const;
     // The row as the text and the CSV show it.
     std::vector<CString> AnsiRow(const std::vector<CString>& row,

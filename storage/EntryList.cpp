@@ -4,7 +4,6 @@
 #include "storage/ClsidText.h"
 #include "storage/KillBit.h"
 
-#include <limits.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -24,36 +23,43 @@ CString PositionKey(char chLetter, int nIndex) {
     return CString(key) + digits;
 }
 
+CString PositionKey(char chLetter, const std::string& position) {
+    char key[2] = {chLetter, '\0'};
+    return CString(key) + position.c_str();
+}
+
+// Positions as their decimal digits, however many there are: ordered by length, then by digits.
+bool IsBeforePosition(const std::string& a, const std::string& b) {
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
 // The positions the section has a key N<i> or S<i> for, ascending: found from its keys alone, so
 // that a key such as N999999999 costs no more than any other. Only i as _itoa writes it is one: a
 // look-up of "N5" does not find "N05".
-std::vector<int> ListedPositions(CWinApp* pApp) {
-    std::vector<int> positions;
+std::vector<std::string> ListedPositions(CWinApp* pApp) {
+    std::vector<std::string> positions;
     for (const std::string& key : pApp->GetProfileKeys(kSection)) {
         // Keys come upper-cased, as look-ups fold them.
-        if (key.size() < 2 || key.size() > 11 || (key[0] != 'N' && key[0] != 'S') ||
-            (key[1] == '0' && key.size() > 2) ||
-            key.find_first_not_of("0123456789", 1) != std::string::npos)
-            continue;
-        unsigned long long n = strtoull(key.c_str() + 1, NULL, 10);
-        if (n <= INT_MAX)
-            positions.push_back(static_cast<int>(n));
+        if (key.size() >= 2 && (key[0] == 'N' || key[0] == 'S') &&
+            (key[1] != '0' || key.size() == 2) &&
+            key.find_first_not_of("0123456789", 1) == std::string::npos)
+            positions.push_back(key.substr(1));
     }
-    std::sort(positions.begin(), positions.end());
+    std::sort(positions.begin(), positions.end(), IsBeforePosition);
     positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
     return positions;
 }
 
 struct EntryAt {
-    int nPosition;
+    std::string position;
     Entry entry; // without its blocked state
 };
 
 // The entries of the list file in order. A position without a CLSID is no entry (into *pSkipped);
 // one without a name is named by its CLSID, as the list shows it.
-std::vector<EntryAt> ReadEntries(CWinApp* pApp, std::vector<int>* pSkipped) {
+std::vector<EntryAt> ReadEntries(CWinApp* pApp, std::vector<std::string>* pSkipped) {
     std::vector<EntryAt> entries;
-    for (int i : ListedPositions(pApp)) {
+    for (const std::string& i : ListedPositions(pApp)) {
         EntryAt at = {i, Entry()};
         at.entry.strClsid = pApp->GetProfileString(kSection, PositionKey('S', i), "");
         NormalizeClsid(at.entry.strClsid);
@@ -250,7 +256,7 @@ SaveResult EntryList::Save(const IEntrySource& source, Scope what, const ListAsR
         const Entry& entry = rows[i];
         const int nPosition = static_cast<int>(i);
         const CString strAsRead =
-            from[i] < 0 ? CString() : PositionKey('N', inFile[from[i]].nPosition);
+            from[i] < 0 ? CString() : PositionKey('N', inFile[from[i]].position);
         if (!pApp->WriteProfileString(kSection, PositionKey('N', nPosition), entry.strName,
                                       from[i] < 0 ? NULL : static_cast<LPCSTR>(strAsRead)) ||
             !pApp->WriteProfileString(kSection, PositionKey('S', nPosition), entry.strClsid)) {

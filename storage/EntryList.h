@@ -56,8 +56,8 @@ public:
 
 // What a load found beyond the entries.
 struct ListAsRead {
-    std::vector<int> skipped; // positions with a name but no CLSID: no entry
-    ClsidSet clsids;          // every CLSID listed
+    std::vector<std::string> skipped; // positions without a CLSID, in decimal: no entry
+    ClsidSet clsids;                  // every CLSID listed
 };
 
 struct SaveResult {

@@ -287,7 +287,9 @@ CString ReadAlternate(const KillBitFlags& flags) {
                      KEY_QUERY_VALUE | value.key.samView) != ERROR_SUCCESS ||
             !key.HasValue(ALTERNATE_VALUE_NAME))
             continue;
-        if (key.QueryString(ALTERNATE_VALUE_NAME, &strText) && ParseClsid(strText, &strClsid))
+        // Internet Explorer takes it in braces only.
+        if (key.QueryString(ALTERNATE_VALUE_NAME, &strText) && !strText.IsEmpty() &&
+            strText[0] == '{' && ParseClsid(strText, &strClsid))
             return strClsid;
         return "?";
     }

@@ -113,6 +113,6 @@ DWORD AllViewsBlocked();
 KillBitFlags ReadKillBitFlags(LPCSTR pszClsid, const std::vector<KillBitKey>& locations);
 KillBitFlags ReadKillBitFlags(LPCSTR pszClsid);
 // The control that Internet Explorer loads in place of this one, from its first key that names
-// one: its CLSID in the list's form, "?" for a value that holds no CLSID, else empty. Read apart
-// from the flags, since only what a person reads shows it.
+// one: its CLSID in the list's form, "?" for a value that holds no CLSID in braces, else empty.
+// Read apart from the flags, since only what a person reads shows it.
 CString ReadAlternate(const KillBitFlags& flags);

@@ -241,7 +241,10 @@ void CQuellboxDlg::ReportSaveFailure(const SaveResult& result, bool bLocked) {
         line.Format(LoadText(IDS_SAVE_FILE_SAVED), AfxGetApp()->m_pszProfileName);
     else
         line.Format(LoadText(IDS_SAVE_FILE_FAILED), AfxGetApp()->m_pszProfileName,
-                    static_cast<LPCSTR>(DescribeListFileError(result.dwListFileError)));
+                    static_cast<LPCSTR>(
+                        bLocked ? DescribeListFileError(result.dwListFileError)
+                                : AfxGetSystemMessage(result.dwListFileError) + " (" +
+                                      CListLock::LockFileOf(AfxGetApp()->m_pszProfileName) + ")"));
     details += line;
     if (result.bListFileSaved && result.nKept > 0)
         details += FormatKept(result.nKept);
