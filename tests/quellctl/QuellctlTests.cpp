@@ -1,9 +1,13 @@
-// quellctl.exe run as its own process against the real registry and real list files.
+// quellctl's commands called in this process, and quellctl.exe run as its own process where
+// only a process shows it, against the real registry and real list files.
+#include "framework/WinApp.h"
+#include "quellctl/CommandLine.h"
+#include "quellctl/Commands.h"
+#include "quellctl/Transfer.h"
 #include "storage/StorageTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <regex>
 #include <set>
 #include <string>
@@ -29,6 +33,12 @@ std::vector<std::string> Lines(const std::string& text) {
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
 }
 
 const char kGbkName[] = "\xB2\xE2\xCA\xD4\xBF\xD8\xBC\xFE"; // four double-byte characters
@@ -101,126 +111,47 @@ std::vector<std::string> OwnRows(const std::string& csv) {
     return rows;
 }
 
-// The objects of a JSON array, each field's value as its text: strings unescaped (still in
-// UTF-8), arrays as their items so read between brackets ("[32,64]", "[MS05-038,MS06-042]"),
-// anything else as written ("true"). False on anything that is not such an array.
-typedef std::map<std::string, std::string> JsonObject;
-class JsonReader {
-public:
-    explicit JsonReader(const std::string& text) : m_text(text) {}
-    bool ReadArray(std::vector<JsonObject>* objects) {
-        if (!Eat('['))
-            return false;
-        if (!Eat(']')) {
-            do {
-                JsonObject object;
-                if (!ReadObject(&object))
-                    return false;
-                objects->push_back(object);
-            } while (Eat(','));
-            if (!Eat(']'))
-                return false;
-        }
-        SkipBlanks();
-        return m_pos == m_text.size();
-    }
-
-private:
-    void SkipBlanks() {
-        while (m_pos < m_text.size() && strchr(" \t\r\n", m_text[m_pos]) && m_text[m_pos])
-            ++m_pos;
-    }
-    bool Eat(char ch) {
-        SkipBlanks();
-        return m_pos < m_text.size() && m_text[m_pos] == ch && ++m_pos;
-    }
-    bool ReadObject(JsonObject* object) {
-        if (!Eat('{'))
-            return false;
-        if (Eat('}'))
-            return true;
-        do {
-            std::string name, value;
-            if (!ReadString(&name) || !Eat(':') || !ReadValue(&value))
-                return false;
-            (*object)[name] = value;
-        } while (Eat(','));
-        return Eat('}');
-    }
-    bool ReadValue(std::string* value) {
-        SkipBlanks();
-        if (m_pos < m_text.size() && m_text[m_pos] == '"')
-            return ReadString(value);
-        if (Eat('[')) {
-            *value = "[";
-            for (bool bFirst = true; !Eat(']'); bFirst = false) {
-                std::string item;
-                if ((!bFirst && !Eat(',')) || !ReadValue(&item))
-                    return false;
-                *value += (bFirst ? "" : ",") + item;
-            }
-            *value += "]";
-            return true;
-        }
-        while (m_pos < m_text.size() && strchr("truefalsn0123456789-", m_text[m_pos]) &&
-               m_text[m_pos])
-            *value += m_text[m_pos++];
-        return *value == "true" || *value == "false" || *value == "null" ||
-               (!value->empty() && isdigit(static_cast<unsigned char>((*value)[0])));
-    }
-    bool ReadString(std::string* value) {
-        if (!Eat('"'))
-            return false;
-        while (m_pos < m_text.size()) {
-            char ch = m_text[m_pos++];
-            if (ch == '"')
-                return true;
-            if (static_cast<unsigned char>(ch) < 0x20 || (ch == '\\' && m_pos >= m_text.size()))
-                return false;
-            if (ch == '\\') {
-                static const char kEscapes[] = "\"\\/bfnrt";
-                static const char kEscaped[] = "\"\\/\b\f\n\r\t";
-                char escape = m_text[m_pos++];
-                const char* simple = strchr(kEscapes, escape);
-                if (escape == 'u' && m_pos + 4 <= m_text.size()) {
-                    *value += static_cast<char>(strtoul(m_text.substr(m_pos, 4).c_str(), NULL, 16));
-                    m_pos += 4;
-                } else if (simple && escape) {
-                    *value += kEscaped[simple - kEscapes];
-                } else {
-                    return false;
-                }
-            } else {
-                *value += ch;
-            }
-        }
-        return false;
-    }
-
-    std::string m_text;
-    size_t m_pos = 0;
-};
-
-std::vector<JsonObject> ParseJson(const std::string& text) {
-    std::vector<JsonObject> objects;
-    EXPECT_TRUE(JsonReader(text).ReadArray(&objects)) << text;
-    return objects;
+std::vector<Entry> Entries(const NamedClsids& named) {
+    std::vector<Entry> entries;
+    for (const auto& [name, clsid] : named)
+        entries.push_back({name.c_str(), clsid.c_str(), false});
+    return entries;
 }
 
-// An object with the fields of two views, as ViewCells has them with one: "<name>32" and
-// "<name>64" as "<name>", holding the 64-bit one's value.
-struct JsonByView : JsonObject {
-    JsonByView(std::initializer_list<value_type> fields) : JsonObject(fields) {
-        for (const auto& [name, value] : JsonObject(fields)) {
-            const std::string base = name.substr(0, name.size() - 2);
-            if (!HasTwoRegistryViews() && name == base + "64" && count(base + "32")) {
-                (*this)[base] = value;
-                erase(base + "32");
-                erase(name);
-            }
-        }
+// The cells of a row for comma-separated JSON fields (as ViewColumns names them), comma-separated.
+std::string Cells(const CTable& table, size_t nRow, const std::string& fields) {
+    std::string cells;
+    for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+        end = fields.find(',', start);
+        cells += (start ? "," : "") +
+                 std::string(table.GetCell(nRow, fields.substr(start, end - start).c_str()));
     }
-};
+    return cells;
+}
+
+size_t FindRow(const CTable& table, const std::string& clsid) {
+    size_t nRow = 0;
+    while (nRow < table.GetRowCount() && clsid != std::string(table.GetCell(nRow, "clsid")))
+        ++nRow;
+    return nRow;
+}
+
+// Each control's values in an export of these entries, as "key=value " in the files' hex; a
+// value other than the flags with "\\<name>" after its key.
+std::vector<std::string> Exported(const NamedClsids& named, unsigned readers) {
+    std::vector<std::string> controls;
+    for (const ExportControl& control : DescribeExport(Entries(named), readers)) {
+        std::string values;
+        for (const ExportValue& value : control.values) {
+            const std::string name = value.pszValueName;
+            values += std::string(value.strKeyPath) +
+                      (name == KILL_BIT_VALUE_NAME ? "" : "\\" + name) + "=" +
+                      HexDword(value.dwValue).substr(2) + " ";
+        }
+        controls.push_back(values);
+    }
+    return controls;
+}
 
 // The rows of the kill-bit catalogue's data file: CLSID, product (UTF-8), document.
 std::vector<std::vector<std::string>> CatalogueRows() {
@@ -277,39 +208,6 @@ private:
     std::vector<std::tuple<std::string, REGSAM, DWORD>> m_kept;
 };
 
-const JsonObject* FindClsid(const std::vector<JsonObject>& objects, const std::string& clsid) {
-    for (const JsonObject& object : objects) {
-        if (object.count("clsid") && object.at("clsid") == clsid)
-            return &object;
-    }
-    return NULL;
-}
-
-// The value items of a Group Policy Preferences file, in order: the attributes of each
-// <Properties>, and as "Registry.uid", "Collection.name" those of the elements around it, their
-// references undone. A '<' in a value fails the test; a bare '&' reads back wrong.
-std::vector<JsonObject> ReadGppItems(const std::string& xml) {
-    static const std::regex element("<(Collection|Registry|Properties) ([^>]*)>");
-    static const std::regex attribute("(\\w+)=\"([^\"]*)\"");
-    const std::pair<std::string, std::string> references[] = {
-        {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#9;", "\t"}, {"&amp;", "&"}};
-    std::vector<JsonObject> items;
-    JsonObject around;
-    for (std::sregex_iterator e(xml.begin(), xml.end(), element), end; e != end; ++e) {
-        const std::string name = (*e)[1], attributes = (*e)[2];
-        JsonObject& target = name == "Properties" ? *items.insert(items.end(), around) : around;
-        for (std::sregex_iterator a(attributes.begin(), attributes.end(), attribute); a != end;
-             ++a) {
-            std::string value = (*a)[2];
-            EXPECT_EQ(std::string::npos, value.find('<')) << value;
-            for (const auto& reference : references)
-                value = std::regex_replace(value, std::regex(reference.first), reference.second);
-            target[(name == "Properties" ? "" : name + ".") + (*a)[1].str()] = value;
-        }
-    }
-    return items;
-}
-
 class Quellctl : public testing::Test {
 protected:
     void SetUp() override { Clean(); }
@@ -355,7 +253,42 @@ protected:
         WriteList({{"eleven", Clsid(11)}});
     }
 
-    Outcome Ctl(const std::string& args, HANDLE hStdOut = NULL) {
+    // The command as main runs it, here: the words of args split at blanks outside quotes.
+    Outcome Ctl(const std::string& args) {
+        std::vector<std::string> words = {"quellctl", "--ini", m_ini};
+        bool bInWord = false, bQuoted = false;
+        for (char ch : args) {
+            if (ch == ' ' && !bQuoted) {
+                bInWord = false;
+                continue;
+            }
+            if (!bInWord)
+                words.emplace_back();
+            bInWord = true;
+            if (ch == '"')
+                bQuoted = !bQuoted;
+            else
+                words.back() += ch;
+        }
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(&word[0]);
+        Outcome o = {0, "", ""};
+        COutput out(&o.out, &o.err);
+        Arguments parsed;
+        int nCode = ParseCommandLine(static_cast<int>(argv.size()), argv.data(), out, &parsed);
+        if (nCode == 0 && parsed.bHelp) {
+            out.Print(QUELLCTL_USAGE);
+        } else if (nCode == 0) {
+            CWinApp app("quellctl");
+            app.m_pszProfileName = _strdup(parsed.pszIni);
+            nCode = RunCommand(parsed, out);
+        }
+        o.code = out.Finish(nCode);
+        return o;
+    }
+    // quellctl.exe, for what only a process shows: its exit code, its output handles, the lock.
+    Outcome Process(const std::string& args, HANDLE hStdOut = NULL) {
         return RunProcess("\"" + QuellctlExe() + "\" --ini \"" + m_ini + "\" " + args, hStdOut);
     }
     void WriteList(const NamedClsids& entries, const std::string& more = "") {
@@ -368,11 +301,10 @@ protected:
 };
 
 TEST_F(Quellctl, HelpGoesToStdoutAndExitsZero) {
-    for (const char* help : {"/?", "--help"}) {
-        Outcome o = RunProcess("\"" + QuellctlExe() + "\" " + help);
-        EXPECT_EQ(0u, o.code) << help;
-        EXPECT_TRUE(Contains(o.out, "Usage: quellctl")) << help;
-        EXPECT_EQ("", o.err) << help;
+    for (const Outcome& o : {RunProcess("\"" + QuellctlExe() + "\" /?"), Ctl("--help")}) {
+        EXPECT_EQ(0u, o.code);
+        EXPECT_TRUE(Contains(o.out, "Usage: quellctl"));
+        EXPECT_EQ("", o.err);
     }
 }
 
@@ -416,7 +348,7 @@ TEST_F(Quellctl, BadUsageExitsTwoAndNamesTheArgument) {
         EXPECT_TRUE(Contains(o.err, c.second)) << c.first << ": " << o.err;
     }
     // A bad CLSID anywhere stops the command before the first write.
-    EXPECT_EQ(2u, Ctl("block " + Clsid(1) + " nonsense").code);
+    EXPECT_EQ(2u, Process("block " + Clsid(1) + " nonsense").code);
     EXPECT_EQ("no key", DescribeFlags(Clsid(1)));
 }
 
@@ -504,43 +436,29 @@ TEST_F(Quellctl, ExportsSetTheListsKillBitsUnderBothPathsAndRegImportRestoresThe
     const std::string xml = m_dir.Path("Registry.xml"), reg = m_dir.Path("out.reg");
     ASSERT_EQ(0u, Ctl("export --gpp \"" + xml + "\"").code);
     ASSERT_EQ(0u, Ctl("export \"" + reg + "\"").code);
-    const std::string text = ReadFileBytes(xml), bytes = ReadFileBytes(reg);
-    EXPECT_EQ(0u, text.find("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<RegistrySettings "
-                            "clsid=\"{A3CCFC41-DFDB-43a5-8D26-0FE8B954DA51}\">"));
-    EXPECT_EQ(std::string("\xFF\xFEW\0i\0", 6), bytes.substr(0, 6));
-    EXPECT_TRUE(Contains(bytes, std::string("0\0\r\0\n\0", 6)));
+    // Each control once: a collection a control, an item a value.
+    EXPECT_EQ("2 4", std::to_string(Count(ReadFileBytes(xml), "<Collection ")) + " " +
+                         std::to_string(Count(ReadFileBytes(xml), "<Properties ")));
+    EXPECT_EQ(std::string("\xFF\xFEW\0i\0", 6), ReadFileBytes(reg).substr(0, 6));
 
-    // Each item holds what the .reg file sets under its path, imported into emptied keys; the
-    // missing value went out as what it counted as. From one view, both paths hold its value.
+    // The .reg file sets what the export describes, imported into emptied keys; the missing value
+    // went out as what it counted as. From one view, both paths hold its value.
+    const std::vector<std::string> exported = Exported({{"", Clsid(4)}, {"", Clsid(5)}}, READER_IE);
     DeleteTestClsidKeys(kGroup, kLastClsid);
     Outcome imported = RunProcess("reg.exe import \"" + reg + "\" /reg:64");
     ASSERT_EQ(0u, imported.code) << imported.err;
-    std::vector<JsonObject> items = ReadGppItems(text);
-    ASSERT_EQ(4u, items.size()) << text;
     const char* values[] = {"00000401", "00000400", "00000002", "00000000"};
     const char* oneView[] = {"00000400", "00000400", "00000402", "00000402"};
-    std::set<std::string> uids;
-    for (size_t i = 0; i < items.size(); ++i) {
-        JsonObject& item = items[i];
-        const std::string clsid = Clsid(i < 2 ? 4 : 5), wow = i % 2 ? "" : "Wow6432Node\\";
-        EXPECT_EQ((HasTwoRegistryViews() ? values : oneView)[i], item["value"]);
+    std::string expected;
+    for (int i = 0; i < 4; ++i) {
+        const std::string key = "SOFTWARE\\" + std::string(i % 2 ? "" : "Wow6432Node\\") +
+                                CompatKey(Clsid(i < 2 ? 4 : 5)).substr(9);
+        const char* value = (HasTwoRegistryViews() ? values : oneView)[i];
+        expected += key + "=" + value + (i % 2 ? " |" : " ");
         // The 64-bit view names the 32-bit one's keys by their Wow6432Node path, as the file does.
-        EXPECT_EQ("0x" + item["value"], DescribeFlags(item["key"], KEY_WOW64_64KEY));
-        EXPECT_EQ("SOFTWARE\\" + wow + CompatKey(clsid).substr(9), item["key"]);
-        EXPECT_EQ("12 U HKEY_LOCAL_MACHINE Compatibility Flags REG_DWORD",
-                  item["Registry.image"] + " " + item["action"] + " " + item["hive"] + " " +
-                      item["name"] + " " + item["type"]);
-        EXPECT_TRUE(std::regex_match(item["Registry.changed"],
-                                     std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d")));
-        EXPECT_EQ(i < 2 ? kUtf8Name + awkward : "five", item["Collection.name"]);
-        uids.insert(item["Registry.uid"]);
+        EXPECT_EQ("0x" + std::string(value), DescribeFlags(key, KEY_WOW64_64KEY)) << key;
     }
-    EXPECT_EQ(4u, uids.size());
-    // A second export differs only in its time.
-    ASSERT_EQ(0u, Ctl("export --gpp \"" + xml + "2\"").code);
-    const std::regex changed("changed=\"[^\"]*\"");
-    EXPECT_EQ(std::regex_replace(text, changed, ""),
-              std::regex_replace(ReadFileBytes(xml + "2"), changed, ""));
+    EXPECT_EQ(expected, exported.at(0) + "|" + exported.at(1) + "|");
 
     // The .reg file lists the controls again, by name, once each, cleaned as any name is.
     m_ini = m_dir.Path("fresh.ini");
@@ -665,7 +583,7 @@ TEST_F(Quellctl, FailedWritesOfTheListKillBitsOrOutputExitOneAndTheRestIsStillDo
     ASSERT_NE(INVALID_HANDLE_VALUE, full);
     for (HANDLE out : {closedPipe, full}) {
         for (const char* args : {"list --json", "block --all", "/?"}) {
-            Outcome o = Ctl(args, out);
+            Outcome o = Process(args, out);
             EXPECT_TRUE(o.code == 1 && Contains(o.err, "cannot write the output")) << args << o.err;
         }
         ::CloseHandle(out);
@@ -677,8 +595,9 @@ TEST_F(Quellctl, ChangesOfTheListAtOnceAllLand) {
     std::vector<Outcome> outcomes(8);
     std::vector<std::thread> runs;
     for (int n = 2; n <= 7; ++n)
-        runs.emplace_back(
-            [&, n] { outcomes[n] = Ctl("block --add n" + std::to_string(n) + " " + Clsid(n)); });
+        runs.emplace_back([&, n] {
+            outcomes[n] = Process("block --add n" + std::to_string(n) + " " + Clsid(n));
+        });
     for (std::thread& run : runs)
         run.join();
     const std::string list = List();
@@ -692,7 +611,7 @@ TEST_F(Quellctl, ChangesOfTheListAtOnceAllLand) {
     EXPECT_FALSE(FileExists(lock));
     HANDLE held = ::CreateFileA(lock.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                                 FILE_FLAG_DELETE_ON_CLOSE, NULL);
-    Outcome o = Ctl("block --add late " + Clsid(8));
+    Outcome o = Process("block --add late " + Clsid(8));
     ::CloseHandle(held);
     EXPECT_TRUE(o.code == 1 && Contains(o.err, lock)) << o.err;
     EXPECT_EQ(list, List());
@@ -763,60 +682,38 @@ TEST_F(Quellctl, ScanAddListsTheShownControlsAndKeepsTheirKillBits) {
     EXPECT_FALSE(Contains(List(), "S" + std::to_string(listed.size()) + "="));
 }
 
-TEST_F(Quellctl, JsonOfListAndScanParsesBackWithUtf8Text) {
+TEST_F(Quellctl, ListAndScanRowsHoldEveryFieldWithUtf8TextInJson) {
     RegisterControls();
-    std::vector<JsonObject> scanned = ParseJson(Ctl("scan --json").out);
-    const JsonObject* twelve = FindClsid(scanned, Clsid(12));
-    ASSERT_TRUE(twelve != NULL);
-    EXPECT_EQ((JsonByView{{"clsid", Clsid(12)},
-                          {"name", kUtf8Name},
-                          {"server", "C:\\q\\twelve.dll"},
-                          {"views", "[" + RegisteredIn("64") + "]"},
-                          {"safeForScripting", "true"},
-                          {"safeForInitializing", "true"},
-                          {"blocked", "false"},
-                          {"flags32", "0x00000401"},
-                          {"flags64", "-"},
-                          {"alternate", "null"},
-                          {"alternateBlocked", "null"},
-                          {"officeBlocked", "false"},
-                          {"officeFlags32", "-"},
-                          {"officeFlags64", "-"},
-                          {"officeOverride32", "null"},
-                          {"officeOverride64", "null"},
-                          {"listed", "false"},
-                          {"known", "[]"}}),
-              *twelve);
-    ASSERT_TRUE(FindClsid(scanned, Clsid(10)) != NULL);
-    EXPECT_EQ(HasTwoRegistryViews() ? "[32,64]" : "[32]",
-              FindClsid(scanned, Clsid(10))->at("views"));
-    EXPECT_EQ("true", FindClsid(scanned, Clsid(11))->at("listed"));
+    // Each kind of JSON value of the scan, on the line of its control.
+    const std::string json = Ctl("scan --json").out;
+    auto line = [&](int n) {
+        return json.substr(json.find(Clsid(n)),
+                           json.find('}', json.find(Clsid(n))) - json.find(Clsid(n)));
+    };
+    for (const char* part : {"\"safeForScripting\": true", "\"alternate\": null",
+                             "\"alternateBlocked\": null", "\"listed\": false", "\"known\": []"})
+        EXPECT_TRUE(Contains(line(12), part)) << part << ": " << line(12);
+    EXPECT_TRUE(Contains(line(12), "\"name\": \"" + std::string(kUtf8Name) +
+                                       "\", \"server\": \"C:\\\\q\\\\twelve.dll\", \"views\": [" +
+                                       RegisteredIn("64") + "]"))
+        << line(12);
+    EXPECT_TRUE(Contains(line(10), HasTwoRegistryViews() ? "[32,64]" : "[32]")) << line(10);
+    EXPECT_TRUE(Contains(line(11), "\"listed\": true")) << line(11);
 
     const std::string awkward = "a \"b\" \\c\td";
-    WriteList({{awkward, Clsid(10)}, {kGbkName, Clsid(3)}});
-    std::vector<JsonObject> listed = ParseJson(Ctl("list --json").out);
-    ASSERT_EQ(2u, listed.size());
-    EXPECT_EQ((JsonByView{{"name", awkward},
-                          {"clsid", Clsid(10)},
-                          {"blocked", "true"},
-                          {"flags32", "0x00000400"},
-                          {"flags64", "0x00000400"},
-                          {"alternate", "null"},
-                          {"alternateBlocked", "null"},
-                          {"officeBlocked", "false"},
-                          {"officeFlags32", "-"},
-                          {"officeFlags64", "-"},
-                          {"officeOverride32", "null"},
-                          {"officeOverride64", "null"},
-                          {"registered", "true"},
-                          {"className", "Ten Control"},
-                          {"server", "C:\\q\\ten.ocx"}}),
-              listed[0]);
-    EXPECT_EQ(kUtf8Name, listed[1].at("name"));
-    EXPECT_EQ("false", listed[1].at("registered"));
+    const CTable listed = ListTable(Entries({{awkward, Clsid(10)}, {kGbkName, Clsid(3)}}));
+    ASSERT_EQ(2u, listed.GetRowCount());
+    EXPECT_EQ(awkward + "," + Clsid(10) + ",yes," + ViewCells("0x00000400", "0x00000400") +
+                  ",,,no," + ViewCells("-", "-") + "," + ViewCells("", "") +
+                  ",yes,Ten Control,C:\\q\\ten.ocx",
+              Cells(listed, 0,
+                    "name,clsid,blocked," + ViewColumns("flags") +
+                        ",alternate,alternateBlocked,officeBlocked," + ViewColumns("officeFlags") +
+                        "," + ViewColumns("officeOverride") + ",registered,className,server"));
+    EXPECT_EQ(std::string(kGbkName) + ",no", Cells(listed, 1, "name,registered"));
 
     m_ini = m_dir.Path("empty.ini");
-    EXPECT_EQ(0u, ParseJson(Ctl("list --json").out).size());
+    EXPECT_EQ("[]\r\n", Ctl("list --json").out);
 }
 
 TEST_F(Quellctl, ScanShowsOrSkipsBadRegistryDataAndGoesOn) {
@@ -841,10 +738,6 @@ TEST_F(Quellctl, ScanShowsOrSkipsBadRegistryDataAndGoesOn) {
     EXPECT_EQ(0u, rows[0].find(Clsid(13) + ",,C:\\q\\local.exe," + views + ",")) << rows[0];
     EXPECT_EQ(0u, rows[1].find(Clsid(15) + "," + std::string(260, 'x') + ",%SystemRoot%\\x.ocx,"))
         << rows[1].substr(0, 400);
-    const std::vector<JsonObject> objects = ParseJson(Ctl("scan --json").out);
-    const JsonObject* big = FindClsid(objects, Clsid(15));
-    ASSERT_TRUE(big != NULL);
-    EXPECT_EQ(std::string(260, 'x'), big->at("name"));
 }
 
 TEST_F(Quellctl, CheckExitsZeroOnlyWhenEveryControlIsBlockedInEveryView) {
@@ -871,27 +764,28 @@ TEST_F(Quellctl, CheckExitsZeroOnlyWhenEveryControlIsBlockedInEveryView) {
 
 TEST_F(Quellctl, KnownHoldsEveryRowOfTheCatalogueWithValidClsids) {
     const std::vector<std::vector<std::string>> rows = CatalogueRows();
-    const std::vector<JsonObject> known = ParseJson(Ctl("known --json").out);
+    const CTable known = KnownTable(KnownOptions());
     const std::string csv = Ctl("known --csv").out;
     const std::regex clsidForm("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
     std::set<std::string> documents;
     for (const std::vector<std::string>& row : rows) {
         EXPECT_TRUE(std::regex_match(row[0], clsidForm)) << row[0];
-        const JsonObject* object = FindClsid(known, row[0]);
-        ASSERT_TRUE(object != NULL) << row[0];
+        const size_t nRow = FindRow(known, row[0]);
+        ASSERT_LT(nRow, known.GetRowCount()) << row[0];
         // Exact in the JSON, in code page 936 in the table; one name a control in any case.
         const size_t line = csv.find(row[0]);
-        EXPECT_TRUE(Contains(Lower(object->at("product")), Lower(row[1]))) << row[0];
+        EXPECT_TRUE(Contains(Lower(std::string(known.GetCell(nRow, "product"))), Lower(row[1])))
+            << row[0];
         EXPECT_TRUE(
             Contains(Lower(csv.substr(line, csv.find('\r', line) - line)), Lower(Ansi(row[1]))))
             << row[0];
-        std::string list = object->at("documents");
-        EXPECT_TRUE(Contains("," + list.substr(1, list.size() - 2) + ",", "," + row[2] + ","));
+        EXPECT_TRUE(Contains(", " + std::string(known.GetCell(nRow, "documents")) + ", ",
+                             ", " + row[2] + ", "));
         documents.insert(row[2]);
     }
-    EXPECT_EQ(CatalogueClsids().size(), known.size()); // and none besides
+    EXPECT_EQ(CatalogueClsids().size(), known.GetRowCount()); // and none besides
     printf("The catalogue: %d rows, %d CLSIDs, %d documents\n", static_cast<int>(rows.size()),
-           static_cast<int>(known.size()), static_cast<int>(documents.size()));
+           static_cast<int>(known.GetRowCount()), static_cast<int>(documents.size()));
 }
 
 TEST_F(Quellctl, CheckKnownFailsUntilBlockKnownSetsEveryKillBitOfThoseInstalledOrOfAll) {
@@ -929,10 +823,10 @@ TEST_F(Quellctl, CheckKnownFailsUntilBlockKnownSetsEveryKillBitOfThoseInstalledO
               Lines(Ctl("known --installed --csv").out));
     EXPECT_EQ(1u, Lines(Ctl("known --installed --unblocked --csv").out).size());
     // The scan names the documents, and shows only those with --known.
-    const std::vector<JsonObject> scanned = ParseJson(Ctl("scan --known --json").out);
-    ASSERT_EQ(2u, scanned.size());
-    EXPECT_EQ("[MS05-038,MS06-042]", scanned[0].at("known"));
-    EXPECT_EQ("[3118753]", scanned[1].at("known"));
+    const std::vector<std::string> scanned = Lines(Ctl("scan --known --csv").out);
+    ASSERT_EQ(3u, scanned.size());
+    EXPECT_EQ(",\"MS05-038, MS06-042\"", scanned[1].substr(scanned[1].rfind(",\"")));
+    EXPECT_EQ(",3118753", scanned[2].substr(scanned[2].rfind(',')));
 
     // The whole catalogue, one control blocked in one view only, another with a bit besides.
     if (HasTwoRegistryViews()) // with one view, not blocked at all
@@ -965,14 +859,11 @@ TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatApplies) {
     EXPECT_EQ(1u, Ctl("check --office --all").code);
     EXPECT_EQ(0u, Ctl("block --office --all").code);
     EXPECT_EQ(0u, Ctl("check --office --all").code);
-    const JsonObject two = ParseJson(Ctl("list --json").out).at(1);
-    EXPECT_EQ("true", two.at("officeBlocked"));
-    if (HasTwoRegistryViews()) {
-        EXPECT_EQ("0x00000400 0x00000400", two.at("officeFlags32"));
-        EXPECT_EQ("0x00000401", two.at("officeFlags64"));
-    } else { // the common key, 15.0's, Click-to-Run's
-        EXPECT_EQ("0x00000401 0x00000400 0x00000400", two.at("officeFlags"));
-    }
+    // With one view: the common key, 15.0's, Click-to-Run's.
+    EXPECT_EQ(HasTwoRegistryViews() ? "yes,0x00000400 0x00000400,0x00000401"
+                                    : "yes,0x00000401 0x00000400 0x00000400",
+              Cells(ListTable(Entries({{"two", Clsid(2)}})), 0,
+                    "officeBlocked," + ViewColumns("officeFlags")));
     // Click-to-Run, in the 64-bit view for Office of either bitness.
     ScratchKey c2r(kOfficeKey + "ClickToRun", KEY_WOW64_64KEY);
     EXPECT_EQ(HasTwoRegistryViews() ? 1u : 0u, Ctl("check --office --all").code);
@@ -980,14 +871,7 @@ TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatApplies) {
     // Exported for a fleet, each key under the path of its view.
     const std::string xml = m_dir.Path("Registry.xml"), c = Clsid(2), wow = "Wow6432Node\\";
     ASSERT_EQ(0u, Ctl("export --gpp --office \"" + xml + "\"").code);
-    auto exported = [&](const std::string& name) {
-        std::string values;
-        for (JsonObject& item : ReadGppItems(ReadFileBytes(xml))) {
-            if (item["Collection.name"] == name)
-                values += item["key"] + "=" + item["value"] + " ";
-        }
-        return values;
-    };
+    EXPECT_TRUE(Contains(ReadFileBytes(xml), "COM Compatibility"));
     auto at = [](const std::string& view, const std::string& key, const char* value) {
         return "SOFTWARE\\" + view + key.substr(9) + "=" + value + " ";
     };
@@ -1003,16 +887,17 @@ TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatApplies) {
                   at("", OfficeKey(c, "15.0\\Common"), "00000400") +
                   at("", OfficeKey(c, kClickToRun64), "00000400");
     EXPECT_EQ(at(wow, CompatKey(c), "00000400") + at("", CompatKey(c), "00000400") + office,
-              exported("two"));
+              Exported({{"two", c}}, READER_ALL).at(0));
     // Office's keys go out as Office holds them, whatever Internet Explorer's are; a control
     // that Office's keys do not hold has none in the file.
     EXPECT_EQ(0u, Ctl("unblock " + c).code);
     WriteList({{"two", c}, {"three", Clsid(3)}});
-    ASSERT_EQ(0u, Ctl("export --gpp --office \"" + xml + "\"").code);
+    const std::vector<std::string> exported =
+        Exported({{"two", c}, {"three", Clsid(3)}}, READER_ALL);
     EXPECT_EQ(at(wow, CompatKey(c), "00000000") + at("", CompatKey(c), "00000000") + office,
-              exported("two"));
+              exported.at(0));
     EXPECT_EQ(at(wow, CompatKey(Clsid(3)), "00000000") + at("", CompatKey(Clsid(3)), "00000000"),
-              exported("three"));
+              exported.at(1));
     {
         DenyKillBitWrites deny(OfficeKey(Clsid(2)));
         EXPECT_EQ(0u, Ctl("block --office " + Clsid(2)).code);
@@ -1025,52 +910,154 @@ TEST_F(Quellctl, OfficeCoversEveryOfficeKeyThatApplies) {
 // What changes a kill bit's meaning: Office's override, and Internet Explorer's alternate.
 TEST_F(Quellctl, OfficeOverridesAndAlternatesAreShownCheckedAndBlocked) {
     const std::string c = Clsid(1), key = OfficeKey(c);
-    auto field = [&](const std::string& name) {
-        const JsonObject row = ParseJson(Ctl("list --json").out).at(0);
-        return HasTwoRegistryViews() ? row.at(name + "32") + " " + row.at(name + "64")
-                                     : row.at(name);
+    auto field = [&](const std::string& names) {
+        return Cells(ListTable(Entries({{"one", c}})), 0, names);
     };
-    auto inEveryView = [](const std::string& value) {
-        return HasTwoRegistryViews() ? value + " " + value : value;
-    };
+    auto inEveryView = [](const std::string& value) { return ViewCells(value, value); };
     WriteList({{"one", c}});
     ASSERT_EQ(0u, Ctl("block --office " + c).code);
-    EXPECT_EQ(inEveryView("null"), field("officeOverride"));
+    EXPECT_EQ(inEveryView(""), field(ViewColumns("officeOverride")));
     EXPECT_FALSE(Contains(Ctl("list").out, "OfficeOverride"));
 
     // At 1, Office blocks embedding and linking only: not blocked, until a block clears it.
     const DWORD one = 1;
     SetKillBitValue(key, "ActivationFilterOverride", REG_DWORD, &one, sizeof(one));
-    EXPECT_EQ(inEveryView("0x00000001"), field("officeOverride"));
+    EXPECT_EQ(inEveryView("0x00000001"), field(ViewColumns("officeOverride")));
     Outcome o = Ctl("check --office " + c);
     EXPECT_TRUE(o.code == 1 && Contains(o.out, "embedding and linking only")) << o.out;
     ASSERT_EQ(0u, Ctl("block --office " + c).code);
     EXPECT_EQ(0u, Ctl("check --office " + c).code);
-    EXPECT_EQ(inEveryView("0x00000000"), field("officeOverride"));
-    const std::string xml = m_dir.Path("Registry.xml");
-    ASSERT_EQ(0u, Ctl("export --office --gpp \"" + xml + "\"").code);
-    int nOverrides = 0;
-    for (JsonObject& item : ReadGppItems(ReadFileBytes(xml)))
-        nOverrides += item["name"] == "ActivationFilterOverride" && item["value"] == "00000000";
-    EXPECT_EQ(2, nOverrides); // both paths of Office's common key
+    EXPECT_EQ(inEveryView("0x00000000"), field(ViewColumns("officeOverride")));
+    // Exported under both paths of Office's common key.
+    EXPECT_EQ(
+        2u, Count(Exported({{"one", c}}, READER_ALL).at(0), "\\ActivationFilterOverride=00000000"));
     // Not a REG_DWORD: no override, for Office as here.
     SetKillBitValue(key, "ActivationFilterOverride", REG_SZ, "1", 2);
-    EXPECT_EQ(inEveryView("?"), field("officeOverride"));
+    EXPECT_EQ(inEveryView("?"), field(ViewColumns("officeOverride")));
     EXPECT_EQ(0u, Ctl("check --office " + c).code);
 
     // The alternate, as the list writes CLSIDs, and whether it is blocked in every view.
     const std::string alternate = "{" + Lower(Clsid(2)) + "}";
     SetKillBitValue(c, "AlternateCLSID", REG_SZ, alternate.c_str(),
                     static_cast<DWORD>(alternate.size() + 1));
-    JsonObject row = ParseJson(Ctl("list --json").out).at(0);
-    EXPECT_EQ(Clsid(2) + " false", row.at("alternate") + " " + row.at("alternateBlocked"));
+    EXPECT_EQ(Clsid(2) + ",no", field("alternate,alternateBlocked"));
     ASSERT_EQ(0u, Ctl("block " + Clsid(2)).code);
-    row = ParseJson(Ctl("list --json").out).at(0);
-    EXPECT_EQ(Clsid(2) + " true", row.at("alternate") + " " + row.at("alternateBlocked"));
+    EXPECT_EQ(Clsid(2) + ",yes", field("alternate,alternateBlocked"));
     EXPECT_EQ(0u, Ctl("check " + c).code);
     SetKillBitValue(c, "AlternateCLSID", REG_DWORD, &one, sizeof(one));
-    row = ParseJson(Ctl("list --json").out).at(0);
-    EXPECT_EQ("? null", row.at("alternate") + " " + row.at("alternateBlocked"));
+    EXPECT_EQ("?,", field("alternate,alternateBlocked"));
+}
+
+// The formats as scripts and Group Policy read them, for one cell of every kind.
+TEST(QuellctlFormats, JsonHasEveryKindOfValueInUtf8) {
+    CTable table({{"Text", "text", JSON_TEXT},
+                  {"Utf8", "utf8", JSON_UTF8},
+                  {"Yes", "yes", JSON_YES_NO},
+                  {"Numbers", "numbers", JSON_NUMBERS},
+                  {"List", "list", JSON_LIST},
+                  {"Or", "textOrNull", JSON_TEXT_OR_NULL},
+                  {"YesOr", "yesOrNull", JSON_YES_NO_OR_NULL, true}});
+    table.AddRow({(kGbkName + std::string("\"\\\t\x01")).c_str(), kUtf8Name, "yes", "32 64",
+                  ("MS05-038, " + std::string(kGbkName)).c_str(), "", ""});
+    table.AddRow({"a", "", "no", "", "", "x", "no"});
+    EXPECT_EQ("[\n{\"text\": \"" + std::string(kUtf8Name) + "\\\"\\\\\\t\\u0001\", \"utf8\": \"" +
+                  kUtf8Name +
+                  "\", \"yes\": true, \"numbers\": [32,64], \"list\": [\"MS05-038\",\"" +
+                  kUtf8Name +
+                  "\"], \"textOrNull\": null, \"yesOrNull\": null},\n{\"text\": \"a\", "
+                  "\"utf8\": \"\", \"yes\": false, \"numbers\": [], \"list\": [], \"textOrNull\": "
+                  "\"x\", \"yesOrNull\": false}\n]\n",
+              table.FormatJson());
+    // UTF-8 cells in the code page in the table.
+    EXPECT_TRUE(Contains(table.FormatCsv(), "," + std::string(kGbkName) + ",yes,32 64,"));
+    EXPECT_EQ("[]\n", CTable({}).FormatJson());
+}
+
+TEST(QuellctlFormats, RegAndGppFilesCarryEachValueWithStableUids) {
+    const std::string name = kGbkName + std::string(" & <\"x\">\t&amp;");
+    const std::vector<ExportControl> controls = {
+        {name.c_str(),
+         {{"SOFTWARE\\Wow6432Node\\K", KILL_BIT_VALUE_NAME, 0x401},
+          {"SOFTWARE\\K", KILL_BIT_VALUE_NAME, 0},
+          {"SOFTWARE\\K", OVERRIDE_VALUE_NAME, 0}}}};
+    std::string reg, xml, later;
+    CString strError;
+    ASSERT_TRUE(BuildRegFile(controls, &reg, &strError));
+    const std::wstring text = Widen("Windows Registry Editor Version 5.00\r\n\r\n; " + name +
+                                    "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\K]"
+                                    "\r\n\"Compatibility Flags\"=dword:00000401\r\n\r\n; " +
+                                    name +
+                                    "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]\r\n\"Compatibility "
+                                    "Flags\"=dword:00000000\r\n\r\n; " +
+                                    name +
+                                    "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]"
+                                    "\r\n\"ActivationFilterOverride\"=dword:00000000\r\n\r\n");
+    EXPECT_EQ("\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2),
+              reg);
+
+    const SYSTEMTIME changed = {2024, 1, 0, 2, 3, 4, 5, 0}, now = {2025, 12, 0, 31, 23, 59, 58, 0};
+    ASSERT_TRUE(BuildGppFile(controls, changed, &xml, &strError));
+    ASSERT_TRUE(BuildGppFile(controls, now, &later, &strError));
+    // A uid a key and value name, the same in every export; the files differ in their time only.
+    static const std::regex uid("uid=\"(\\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\})\"");
+    std::set<std::string> uids;
+    for (std::sregex_iterator u(xml.begin(), xml.end(), uid), end; u != end; ++u)
+        uids.insert((*u)[1]);
+    EXPECT_EQ(3u, uids.size());
+    EXPECT_EQ(xml,
+              std::regex_replace(later, std::regex("2025-12-31 23:59:58"), "2024-01-02 03:04:05"));
+    auto item = [](const char* key, const char* value, const char* number) {
+        return std::string(
+                   "    <Registry clsid=\"{9CD4B2F4-923D-47f5-A062-E897DD1DAD50}\" name=\"") +
+               value + "\" status=\"" + value +
+               "\" image=\"12\" changed=\"2024-01-02 03:04:05\" "
+               "uid=\"\">\r\n      <Properties action=\"U\" displayDecimal=\"0\" default=\"0\" "
+               "hive=\"HKEY_LOCAL_MACHINE\" key=\"" +
+               key + "\" name=\"" + value + "\" type=\"REG_DWORD\" value=\"" + number +
+               "\"/>\r\n    </Registry>\r\n";
+    };
+    EXPECT_EQ("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<RegistrySettings "
+              "clsid=\"{A3CCFC41-DFDB-43a5-8D26-0FE8B954DA51}\">\r\n  <Collection "
+              "clsid=\"{53B533F5-224C-47e3-B01B-CA3B3F3FF4BF}\" name=\"" +
+                  std::string(kUtf8Name) + " &amp; &lt;&quot;x&quot;&gt;&#9;&amp;amp;\">\r\n" +
+                  item("SOFTWARE\\Wow6432Node\\K", KILL_BIT_VALUE_NAME, "00000401") +
+                  item("SOFTWARE\\K", KILL_BIT_VALUE_NAME, "00000000") +
+                  item("SOFTWARE\\K", OVERRIDE_VALUE_NAME, "00000000") +
+                  "  </Collection>\r\n</RegistrySettings>\r\n",
+              std::regex_replace(xml, uid, "uid=\"\""));
+
+    // XML cannot carry a control character.
+    EXPECT_FALSE(BuildGppFile({{"bell\a", {}}}, changed, &xml, &strError));
+    EXPECT_STREQ("the name \"bell\a\" holds a control character, which XML cannot carry; rename it "
+                 "first",
+                 strError);
+}
+
+// Answers held and written in whole pieces, each message after the answers before it.
+TEST(QuellctlOutput, WritesAtMostOncePerLineAndKeepsTheOrderOfAnswersAndMessages) {
+    HANDLE nul = ::CreateFileA("NUL", GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, nul);
+    std::string both;
+    {
+        COutput toNul(nul, nul), toString(&both, &both);
+        for (COutput* out : {&toNul, &toString}) {
+            for (int nLine = 1; nLine <= 1000; ++nLine) {
+                // Two pieces a line: a write for each would be two a line.
+                out->Print("line ");
+                out->Print(std::to_string(nLine) + "\n");
+                if (nLine % 250 == 0)
+                    out->PrintError("after %d", nLine);
+            }
+            EXPECT_EQ(0, out->Finish(0));
+            EXPECT_GE(1004, out->GetWriteCount());
+        }
+        EXPECT_GE(8, toNul.GetWriteCount()); // four messages, and the answers between them
+    }
+    ::CloseHandle(nul);
+    EXPECT_EQ(1004u, Lines(both).size());
+    EXPECT_EQ(0u, both.find("line 1\r\nline 2\r\n"));
+    EXPECT_TRUE(Contains(both, "line 250\r\nquellctl: after 250\r\nline 251\r\n"));
+    EXPECT_TRUE(Contains(both, "line 1000\r\nquellctl: after 1000\r\n"));
 }
 
 } // namespace
