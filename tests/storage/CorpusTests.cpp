@@ -59,10 +59,10 @@ std::vector<ListFileCase> ListFileCorpus() {
                       {"a"},
                       {"[K]\n"}});
     // Every position is read, however the numbers run; the save numbers them from 0.
-    corpus.push_back({"a gap, a list numbered from 1, a huge index, N05",
+    corpus.push_back({"a gap, a list numbered from 1, huge indexes, N05",
                       "[Setting]\nN1=a\nS1=1\nn999999999=z\ns999999999=9\nN3=c\nS3=3\n"
-                      "N05=x\nS05=5\nN0000000000000000001=y\n",
-                      {"a", "c", "z"},
+                      "N05=x\nS05=5\nN0000000000000000001=y\nS30000000000=30\n",
+                      {"a", "c", "z", "30"},
                       {}});
     corpus.push_back({"an empty CLSID is no entry, a missing name is the CLSID",
                       "[Setting]\nN0=a\nS0=\nS1=B1\nN2=c\nS2= 3 \n",

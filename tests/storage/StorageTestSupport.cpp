@@ -155,7 +155,7 @@ NamedClsids ListFileAsWindowsReadsIt(const std::string& path) {
     std::set<long long> positions;
     for (const char* key = keys.data(); *key; key += strlen(key) + 1) {
         const std::string digits = key + 1;
-        if (strchr("NnSs", key[0]) && !digits.empty() && digits.size() < 11 &&
+        if (strchr("NnSs", key[0]) && !digits.empty() && digits.size() < 19 &&
             digits.find_first_not_of("0123456789") == std::string::npos &&
             (digits[0] != '0' || digits == "0"))
             positions.insert(std::stoll(digits));
