@@ -17,26 +17,32 @@ int CListCtrl::InsertColumn(int nCol, LPCSTR pszHeading, int nFormat, int nWidth
         SendMessage(LVM_INSERTCOLUMNA, nCol, reinterpret_cast<LPARAM>(&column)));
 }
 
-int CListCtrl::InsertItem(int nItem, LPCSTR pszItem) {
+namespace {
+
+// Row nItem's column 0, with the members that mask names to fill in.
+LVITEMA RowItem(int nItem, UINT mask) {
     LVITEMA item = {};
-    item.mask = LVIF_TEXT;
+    item.mask = mask;
     item.iItem = nItem;
+    return item;
+}
+
+} // namespace
+
+int CListCtrl::InsertItem(int nItem, LPCSTR pszItem) {
+    LVITEMA item = RowItem(nItem, LVIF_TEXT);
     item.pszText = const_cast<LPSTR>(pszItem);
     return static_cast<int>(SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
 BOOL CListCtrl::SetItemData(int nItem, DWORD_PTR dwData) {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = nItem;
+    LVITEMA item = RowItem(nItem, LVIF_PARAM);
     item.lParam = static_cast<LPARAM>(dwData);
     return static_cast<BOOL>(SendMessage(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
 DWORD_PTR CListCtrl::GetItemData(int nItem) const {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = nItem;
+    LVITEMA item = RowItem(nItem, LVIF_PARAM);
     SendMessage(LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
     return static_cast<DWORD_PTR>(item.lParam);
 }
