@@ -82,14 +82,14 @@ std::string EntryText(const Entry& entry) {
 
 // The entries of the list file (their indexes in it) that hold one text, in order, and the first
 // not looked at yet.
-struct Positions {
+struct Matches {
     std::vector<int> at;
     size_t next = 0;
 };
-typedef std::unordered_map<std::string, Positions> PositionIndex;
+typedef std::unordered_map<std::string, Matches> EntryIndex;
 
-int TakePosition(PositionIndex& index, const std::string& text, std::vector<bool>& taken) {
-    PositionIndex::iterator it = index.find(text);
+int TakeEntry(EntryIndex& index, const std::string& text, std::vector<bool>& taken) {
+    EntryIndex::iterator it = index.find(text);
     while (it != index.end() && it->second.next < it->second.at.size()) {
         int j = it->second.at[it->second.next++];
         if (!taken[j]) {
@@ -106,7 +106,7 @@ int TakePosition(PositionIndex& index, const std::string& text, std::vector<bool
 // its row moved.
 void FindEntriesAsRead(const std::vector<EntryAt>& inFile, const std::vector<Entry>& rows,
                        std::vector<int>* pFrom) {
-    PositionIndex byEntry, byName;
+    EntryIndex byEntry, byName;
     for (int j = 0; j < static_cast<int>(inFile.size()); ++j) {
         byEntry[EntryText(inFile[j].entry)].at.push_back(j);
         byName[static_cast<LPCSTR>(inFile[j].entry.strName)].at.push_back(j);
@@ -119,11 +119,11 @@ void FindEntriesAsRead(const std::vector<EntryAt>& inFile, const std::vector<Ent
     }
     for (size_t i = 0; i < rows.size(); ++i) {
         if (from[i] < 0)
-            from[i] = TakePosition(byEntry, EntryText(rows[i]), taken);
+            from[i] = TakeEntry(byEntry, EntryText(rows[i]), taken);
     }
     for (size_t i = 0; i < rows.size(); ++i) {
         if (from[i] < 0)
-            from[i] = TakePosition(byName, static_cast<LPCSTR>(rows[i].strName), taken);
+            from[i] = TakeEntry(byName, static_cast<LPCSTR>(rows[i].strName), taken);
     }
 }
 

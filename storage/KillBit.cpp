@@ -156,7 +156,7 @@ namespace {
 std::vector<KillBitKey> KeysAt(LPCSTR pszKeyPath) {
     std::vector<KillBitKey> keys;
     for (REGSAM samView : RegistryViews())
-        keys.push_back({&kInternetExplorer, samView, CString(), pszKeyPath});
+        keys.push_back({&kInternetExplorer, samView, CString(), pszKeyPath, NULL, CString()});
     return keys;
 }
 
@@ -165,8 +165,11 @@ KillBitFlags ReadFlags(const std::vector<KillBitKey>& keys) {
     for (const KillBitKey& key : keys) {
         KillBitValue value = {key, RAW_MISSING, 0, RAW_MISSING, 0};
         CRegKey regKey;
-        if (regKey.Open(HKEY_LOCAL_MACHINE, key.strKeyPath, KEY_QUERY_VALUE | key.samView) ==
-            ERROR_SUCCESS) {
+        const REGSAM samQuery = KEY_QUERY_VALUE | key.samView;
+        LONG rc = !key.pParent   ? regKey.Open(HKEY_LOCAL_MACHINE, key.strKeyPath, samQuery)
+                  : *key.pParent ? regKey.Open(*key.pParent, key.strName, samQuery)
+                                 : ERROR_FILE_NOT_FOUND;
+        if (rc == ERROR_SUCCESS) {
             value.state = regKey.QueryDword(KILL_BIT_VALUE_NAME, &value.value);
             if (key.pConsumer->reader == READER_OFFICE)
                 value.overrideState = QueryOverride(regKey, &value.override);
@@ -198,7 +201,17 @@ std::vector<KillBitKey> KillBitLocations(unsigned readers) {
                                   kSoftware + WithVersion(row.pszAppliesIf, strVersion), samView))
                     continue;
                 const CString strParent = WithVersion(row.pszParent, strVersion);
-                locations.push_back({&row, samView, strParent, kSoftware + strParent});
+                KillBitKey location = {&row,
+                                       samView,
+                                       strParent,
+                                       kSoftware + strParent,
+                                       std::make_shared<CRegKey>(),
+                                       CString()};
+                LONG rc = location.pParent->Open(HKEY_LOCAL_MACHINE, location.strKeyPath,
+                                                 KEY_QUERY_VALUE | samView);
+                if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
+                    location.pParent.reset();
+                locations.push_back(location);
             }
         }
     }
@@ -207,9 +220,11 @@ std::vector<KillBitKey> KillBitLocations(unsigned readers) {
 
 std::vector<KillBitKey> KillBitKeys(const std::vector<KillBitKey>& locations, LPCSTR pszClsid) {
     std::vector<KillBitKey> keys = locations;
+    const CString strName = CString("{") + pszClsid + "}";
     for (KillBitKey& key : keys) {
-        key.strBelowSoftware = ClsidKeyPath(key.strBelowSoftware, pszClsid);
-        key.strKeyPath = ClsidKeyPath(key.strKeyPath, pszClsid);
+        key.strBelowSoftware += "\\" + strName;
+        key.strKeyPath += "\\" + strName;
+        key.strName = strName;
     }
     return keys;
 }

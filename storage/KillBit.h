@@ -5,6 +5,7 @@
 
 #include "storage/Registry.h"
 
+#include <memory>
 #include <vector>
 
 const DWORD KILL_BIT = 0x00000400;
@@ -62,6 +63,10 @@ struct KillBitKey {
     REGSAM samView;
     CString strBelowSoftware; // under HKEY_LOCAL_MACHINE\Software: what exports name it by
     CString strKeyPath;       // under HKEY_LOCAL_MACHINE
+    // Where the "{CLSID}" keys are, opened once for reading many controls below it; not open
+    // when it is missing, and so is every key below it; none where it could not be looked at.
+    std::shared_ptr<CRegKey> pParent;
+    CString strName; // of a "{CLSID}" key below pParent
 };
 
 // Where the readers (KillBitReader bits) look on this machine now: the parents of the "{CLSID}"
