@@ -36,10 +36,6 @@ const KillBitConsumer& kInternetExplorer = kConsumers[0];
 
 const char kVersion[] = "<N>.0";
 
-CString ClsidKeyPath(LPCSTR pszParent, LPCSTR pszClsid) {
-    return CString(pszParent) + "\\{" + pszClsid + "}";
-}
-
 bool InView(KillBitViews views, REGSAM samView) {
     switch (views) {
     case IN_NATIVE_VIEW:
@@ -147,7 +143,7 @@ bool SetBlockedInView(LPCSTR pszKeyPath, bool bBlocked, REGSAM samView, bool bFu
 } // namespace
 
 CString KillBitKeyPath(LPCSTR pszClsid) {
-    return ClsidKeyPath(kSoftware + CString(kInternetExplorer.pszParent), pszClsid);
+    return kSoftware + CString(kInternetExplorer.pszParent) + "\\{" + pszClsid + "}";
 }
 
 namespace {
